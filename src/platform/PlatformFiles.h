@@ -1,0 +1,96 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <cstdint>
+
+// The file system as the program sees it: Windows-style attribute bits mapped onto POSIX, folder
+// listing, rename without overwrite and locked file streams. Errors are raised as EKelvarnError
+// with the system's message where an operation says "raises"; predicates never raise.
+
+namespace Attr {
+constexpr uint32_t ReadOnly = 0x1;
+constexpr uint32_t Hidden = 0x2;
+constexpr uint32_t System = 0x4;
+constexpr uint32_t Directory = 0x10;
+constexpr uint32_t Archive = 0x20;
+constexpr uint32_t Normal = 0x80;
+constexpr uint32_t Invalid = 0xFFFFFFFFu;
+// POSIX permission bits travel in the high 16 bits (the ZIP external-attribute convention).
+constexpr int PermShift = 16;
+} // namespace Attr
+
+// lstat-based: a symbolic link is neither a file nor a folder here.
+bool FileExists(const QString& Path);      // regular file
+bool DirectoryExists(const QString& Path); // folder
+bool PathExists(const QString& Path);      // anything, links included, dangling links too
+
+// Low 16 bits: read-only, hidden, system, directory (Attr::*); high 16 bits: st_mode & 07777.
+// Attr::Invalid when the path cannot be queried.
+uint32_t GetFileAttributes(const QString& Path);
+// Applies read-only, hidden and system from the low bits; when the high 16 bits are non-zero, also
+// the permission bits masked to 0777 (never set-id or sticky). Returns false on failure.
+bool SetFileAttributes(const QString& Path, uint32_t Attributes);
+
+enum class TEntryKind { File, Directory, SymLink, Other };
+
+struct TDirEntry {
+    QString Name;       // no "." or ".."
+    TEntryKind Kind;    // from lstat: links are reported as links, never followed
+    uint32_t Attributes; // as GetFileAttributes
+    int64_t Size;       // regular files; 0 otherwise
+};
+// Hidden entries included, in the order the file system returns them. Raises when the folder
+// cannot be opened.
+QList<TDirEntry> ListFolder(const QString& Folder);
+
+// Absolute, lexically normalised (no ".", "..", doubled or trailing "/"); links are not resolved.
+QString FullPath(const QString& Path);
+// Creates Path and its missing parents; true when the folder exists afterwards.
+bool ForceDirectories(const QString& Path);
+// Removes a file or link (never a folder). Returns false with errno kept on failure.
+bool DeleteFile(const QString& Path);
+// Removes an empty folder.
+bool RemoveDir(const QString& Path);
+// Never replaces Target: renameat2(RENAME_NOREPLACE), else link + unlink. Raises with the system's
+// message (an existing target gives EEXIST's text).
+void RenameNoReplace(const QString& Source, const QString& Target);
+// Last system error as text, for messages.
+QString SystemErrorText(int Errno);
+
+// A file stream on a raw descriptor with an advisory lock: readers share, a writer is alone.
+class TFileStream {
+public:
+    enum class TMode {
+        OpenReadShared,   // read; others may read (shared lock), a writer holding it makes the open fail
+        CreateExclusive,  // create or truncate, write (and read); exclusive lock; mode 0600 when created
+        CreateNew,        // like CreateExclusive but fails if anything exists at the path (O_EXCL)
+        OpenReadWrite     // existing file, read and write, exclusive lock
+    };
+    // Raises "Cannot open file \"<path>\". <system message>" on failure.
+    TFileStream(const QString& Path, TMode Mode, int Permissions = 0600);
+    ~TFileStream();
+    TFileStream(const TFileStream&) = delete;
+    TFileStream& operator=(const TFileStream&) = delete;
+
+    // Reads exactly Count bytes or raises "Stream read error".
+    void ReadBuffer(void* Buffer, int64_t Count);
+    // Reads up to Count bytes; returns the number read (0 at end of file).
+    int64_t Read(void* Buffer, int64_t Count);
+    // Writes all Count bytes or raises "Stream write error" with the system's message.
+    void WriteBuffer(const void* Buffer, int64_t Count);
+    void Seek(int64_t Position);
+    int64_t Position() const { return FPosition; }
+    int64_t Size() const;
+    // fsync; raises on failure.
+    void Flush();
+    void Close();
+    int Handle() const { return FHandle; }
+    const QString& FileName() const { return FPath; }
+
+private:
+    QString FPath;
+    int FHandle = -1;
+    int64_t FPosition = 0;
+};
