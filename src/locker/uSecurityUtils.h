@@ -44,6 +44,8 @@ public:
     TSha256();
     void Update(const void* Data, size_t Count);
     void Final(uint8_t Digest[32]);
+    // The chaining words; meaningful only after whole blocks have been absorbed.
+    const uint32_t* StateWords() const { return FState; }
 
 private:
     uint32_t FState[8];
