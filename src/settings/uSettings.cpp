@@ -1,0 +1,59 @@
+#include "uSettings.h"
+
+#include "KelvarnError.h"
+#include "PlatformEnvironment.h"
+#include "translation.h"
+#include "uSecurityUtils.h"
+
+#include <QDir>
+
+QString GeneralPassword;
+bool StrongHide = true;
+QStringList PathList;
+
+QString SettingsFilePath() {
+    const QString Folder = AppConfigFolder();
+    QDir().mkpath(Folder);
+    return Folder + QStringLiteral("/settings.dt");
+}
+
+QString SettingsPassPhrase() {
+    const QString Separator = QStringLiteral("|");
+    return ComputerName() + Separator + UserName() + Separator + ApplicationTitle() + QStringLiteral("/settings-v2");
+}
+
+void WriteSettingsString(TSettingsStream& Stream, const QString& Text) {
+    QByteArray Bytes = Utf8Bytes(Text);
+    Stream.WriteInt32(static_cast<int32_t>(Bytes.size()));
+    Stream.WriteBuffer(Bytes.constData(), Bytes.size());
+    WipeBytes(Bytes);
+}
+
+QString ReadSettingsString(TSettingsStream& Stream) {
+    const int32_t Count = Stream.ReadInt32();
+    if (Count < 0)
+        throw EKelvarnError(Translate("Invalid string length in settings."));
+    QByteArray Bytes = ReadSettingsBytes(Stream, Count);
+    const QString Text = QString::fromUtf8(Bytes);
+    WipeBytes(Bytes);
+    return Text;
+}
+
+QByteArray ReadSettingsBytes(TSettingsStream& Stream, int Count) {
+    if (Count < 0)
+        throw EKelvarnError(Translate("Invalid byte count in settings."));
+    // A hostile count must not make us reserve memory the stream cannot fill.
+    if (Count > Stream.Remaining())
+        throw EKelvarnError(QStringLiteral("Stream read error"));
+    QByteArray Bytes(Count, Qt::Uninitialized);
+    Stream.ReadBuffer(Bytes.data(), Count);
+    return Bytes;
+}
+
+QByteArray ConcatBytes(const QByteArray& A, const QByteArray& B) {
+    QByteArray Result;
+    Result.reserve(A.size() + B.size());
+    Result.append(A);
+    Result.append(B);
+    return Result;
+}

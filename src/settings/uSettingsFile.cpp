@@ -1,0 +1,128 @@
+#include "uSettings.h"
+
+#include "KelvarnError.h"
+#include "encryptor.h"
+#include "translation.h"
+#include "uAtomicFile.h"
+#include "uSecurityUtils.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+// The two keys of one settings file, wiped when they go out of scope.
+struct TSettingsKeys {
+    QByteArray Encryption;
+    QByteArray Mac;
+    ~TSettingsKeys() {
+        WipeBytes(Encryption);
+        WipeBytes(Mac);
+    }
+};
+
+void DeriveSettingsKeys(const QByteArray& Salt, TSettingsKeys& Keys) {
+    QString PassPhrase = SettingsPassPhrase();
+    QByteArray Master = Pbkdf2Sha256(PassPhrase, Salt, SettingsFormat::Iterations, 32);
+    WipeString(PassPhrase);
+    Keys.Encryption = HmacSha256(Master, Utf8Bytes(QStringLiteral("kvs2-enc-key")));
+    Keys.Mac = HmacSha256(Master, Utf8Bytes(QStringLiteral("kvs2-mac-key")));
+    WipeBytes(Master);
+}
+
+QByteArray ReadWholeFile(const QString& Path) {
+    QFile File(Path);
+    if (!File.open(QIODevice::ReadOnly))
+        throw EKelvarnError(QStringLiteral("Cannot open file \"%1\". %2").arg(Path, File.errorString()));
+    QByteArray Content = File.readAll();
+    if (File.error() != QFileDevice::NoError)
+        throw EKelvarnError(QStringLiteral("Cannot read file \"%1\". %2").arg(Path, File.errorString()));
+    return Content;
+}
+
+// False when the file does not carry the current magic; raises when it does but fails a later
+// check. Fields are assigned as they are read, so a record cut short keeps what came before.
+bool LoadCurrentFormat(const QByteArray& Content) {
+    TSettingsStream File(Content);
+    if (ReadSettingsString(File) != QLatin1String(SettingsFormat::Magic))
+        return false;
+    if (File.ReadInt32() != SettingsFormat::Version)
+        throw EKelvarnError(Translate("Unsupported settings version."));
+    const QByteArray Salt = ReadSettingsBytes(File, SettingsFormat::SaltLength);
+    const QByteArray Nonce = ReadSettingsBytes(File, SettingsFormat::NonceLength);
+    const QByteArray StoredMac = ReadSettingsBytes(File, SettingsFormat::MacLength);
+    const QByteArray Ciphertext = Content.mid(File.Position());
+
+    TSettingsKeys Keys;
+    DeriveSettingsKeys(Salt, Keys);
+    if (!ConstantTimeEquals(HmacSha256(Keys.Mac, ConcatBytes(Nonce, Ciphertext)), StoredMac))
+        throw EKelvarnError(Translate("Settings integrity check failed."));
+
+    QByteArray Plain(Ciphertext.constData(), Ciphertext.size());
+    HmacCtrXor(Plain, Keys.Encryption, Nonce);
+    TSettingsStream Record(std::move(Plain));
+    GeneralPassword = ReadSettingsString(Record);
+    StrongHide = Record.ReadByte() != 0;
+    const int32_t Count = Record.ReadInt32();
+    // The count is not trusted for a reservation: a read past the end stops the loop.
+    for (int32_t I = 0; I < Count; ++I) {
+        const QString Entry = ReadSettingsString(Record);
+        if (!Entry.isEmpty())
+            PathList.append(Entry);
+    }
+    return true;
+}
+
+} // namespace
+
+bool SaveSettings() {
+    TSettingsStream Record;
+    WriteSettingsString(Record, GeneralPassword);
+    Record.WriteByte(StrongHide ? 1 : 0);
+    Record.WriteInt32(static_cast<int32_t>(PathList.size()));
+    for (const QString& Entry : PathList)
+        WriteSettingsString(Record, Entry);
+
+    const QByteArray Salt = RandomBytes(SettingsFormat::SaltLength);
+    const QByteArray Nonce = RandomBytes(SettingsFormat::NonceLength);
+    TSettingsKeys Keys;
+    DeriveSettingsKeys(Salt, Keys);
+    QByteArray Ciphertext(Record.Bytes().constData(), Record.Bytes().size());
+    HmacCtrXor(Ciphertext, Keys.Encryption, Nonce);
+    const QByteArray Mac = HmacSha256(Keys.Mac, ConcatBytes(Nonce, Ciphertext));
+
+    TSettingsStream File;
+    WriteSettingsString(File, QLatin1String(SettingsFormat::Magic));
+    File.WriteInt32(SettingsFormat::Version);
+    File.WriteBuffer(Salt.constData(), Salt.size());
+    File.WriteBuffer(Nonce.constData(), Nonce.size());
+    File.WriteBuffer(Mac.constData(), Mac.size());
+    File.WriteBuffer(Ciphertext.constData(), Ciphertext.size());
+
+    const QString Path = SettingsFilePath();
+    QDir().mkpath(QFileInfo(Path).absolutePath());
+    ReplaceFileContents(Path, File.Bytes());
+    return true;
+}
+
+bool LoadSettings() {
+    PathList.clear();
+    const QString Path = SettingsFilePath();
+    if (!QFileInfo(Path).isFile())
+        return true;
+    const QByteArray Content = ReadWholeFile(Path);
+    if (Content.isEmpty())
+        return true;
+    try {
+        if (LoadCurrentFormat(Content))
+            return true;
+    } catch (const std::exception&) {
+        // Not the current format after all: the legacy reader gets its chance.
+    }
+    try {
+        return LoadLegacySettings(Path);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
