@@ -31,42 +31,53 @@ bool PathExists(const QString& Path);      // anything, links included, dangling
 uint32_t GetFileAttributes(const QString& Path);
 // Applies read-only, hidden and system from the low bits; when the high 16 bits are non-zero, also
 // the permission bits masked to 0777 (never set-id or sticky). Returns false on failure.
+// Read-only wins over the permission bits: set removes every write bit, clear adds the owner's.
+// A name with a leading "." stays hidden when hidden is cleared (the name itself hides it); a link
+// keeps only the hidden bit (it has no permissions or user attributes of its own); system is not
+// kept where the file system has no extended attributes. Nothing is written when nothing changes.
 bool SetFileAttributes(const QString& Path, uint32_t Attributes);
 
 enum class TEntryKind { File, Directory, SymLink, Other };
 
 struct TDirEntry {
-    QString Name;       // no "." or ".."
-    TEntryKind Kind;    // from lstat: links are reported as links, never followed
+    QString Name;        // no "." or ".."
+    TEntryKind Kind;     // from lstat: links are reported as links, never followed
     uint32_t Attributes; // as GetFileAttributes
-    int64_t Size;       // regular files; 0 otherwise
+    int64_t Size;        // regular files; 0 otherwise
 };
 // Hidden entries included, in the order the file system returns them. Raises when the folder
-// cannot be opened.
+// cannot be opened or read, and when an entry's name is not valid UTF-8 (it could not be named
+// again through a QString).
 QList<TDirEntry> ListFolder(const QString& Folder);
 
 // Absolute, lexically normalised (no ".", "..", doubled or trailing "/"); links are not resolved.
+// An empty path gives an empty text.
 QString FullPath(const QString& Path);
-// Creates Path and its missing parents; true when the folder exists afterwards.
+// Creates Path and its missing parents; true when the folder exists afterwards (errno kept
+// otherwise). As with mkdir -p, a link to a folder counts as the folder.
 bool ForceDirectories(const QString& Path);
 // Removes a file or link (never a folder). Returns false with errno kept on failure.
 bool DeleteFile(const QString& Path);
-// Removes an empty folder.
+// Removes an empty folder. Returns false with errno kept on failure.
 bool RemoveDir(const QString& Path);
 // Never replaces Target: renameat2(RENAME_NOREPLACE), else link + unlink. Raises with the system's
 // message (an existing target gives EEXIST's text).
 void RenameNoReplace(const QString& Source, const QString& Target);
+// Test seam: true makes RenameNoReplace take the link + unlink path as if renameat2 were missing.
+void SetRenameNoReplaceFallbackForTest(bool Force);
 // Last system error as text, for messages.
 QString SystemErrorText(int Errno);
 
 // A file stream on a raw descriptor with an advisory lock: readers share, a writer is alone.
+// Only regular files open; CreateExclusive refuses a symbolic link at the path and truncates only
+// once it holds the lock. Close raises "Stream write error" when a writable file fails to close.
 class TFileStream {
 public:
     enum class TMode {
-        OpenReadShared,   // read; others may read (shared lock), a writer holding it makes the open fail
-        CreateExclusive,  // create or truncate, write (and read); exclusive lock; mode 0600 when created
-        CreateNew,        // like CreateExclusive but fails if anything exists at the path (O_EXCL)
-        OpenReadWrite     // existing file, read and write, exclusive lock
+        OpenReadShared,  // read; others may read (shared lock), a writer holding it makes the open fail
+        CreateExclusive, // create or truncate, write (and read); exclusive lock; mode 0600 when created
+        CreateNew,       // like CreateExclusive but fails if anything exists at the path (O_EXCL)
+        OpenReadWrite    // existing file, read and write, exclusive lock
     };
     // Raises "Cannot open file \"<path>\". <system message>" on failure.
     TFileStream(const QString& Path, TMode Mode, int Permissions = 0600);
@@ -93,4 +104,5 @@ private:
     QString FPath;
     int FHandle = -1;
     int64_t FPosition = 0;
+    bool FWritable = false;
 };

@@ -1,0 +1,31 @@
+#pragma once
+
+// Helpers shared by the file-layer sources; not part of the layer's interface.
+
+#include <QByteArray>
+#include <QSet>
+#include <QString>
+
+#include <cstdint>
+#include <sys/stat.h>
+
+namespace PlatformFilesInternal {
+
+// The bytes the kernel sees for Path. False (errno = EINVAL) when Path holds a NUL character, which
+// would silently cut the path short at the system call.
+bool EncodePath(const QString& Path, QByteArray& Out);
+
+// Name of the file-manager list of hidden names inside a folder.
+inline constexpr char HiddenListName[] = ".hidden";
+
+// The names listed in Folder's ".hidden" file (raw bytes, one per line); empty when there is none.
+QSet<QByteArray> ReadHiddenNames(const QByteArray& Folder);
+
+// Folder and last component of a lexically normalised absolute path ("/" has an empty name).
+void SplitFullPath(const QByteArray& Full, QByteArray& Folder, QByteArray& Name);
+
+// Attribute bits from an lstat result. Hidden is decided by the caller (it needs the folder's list);
+// System is read from the extended attribute of EncodedPath.
+uint32_t AttributesFromStat(const struct stat& St, const QByteArray& EncodedPath, bool Hidden);
+
+} // namespace PlatformFilesInternal
