@@ -1,0 +1,25 @@
+#include "CliCommands.h"
+#include "KelvarnError.h"
+#include "ProgressBar.h"
+#include "SecretPrompt.h"
+#include "uLocker.h"
+
+int RunVerify(const TCliArguments& Args) {
+    const QString Locker = CleanCliPath(Args.Operands.at(0));
+    QString Password;
+    try {
+        Password = AskSecret(Args.PasswordStdin, QStringLiteral("Password: "), false);
+    } catch (const EKelvarnError& E) {
+        return ReportFailure(E.Message());
+    }
+    TWipeOnExit WipePassword(Password);
+    TProgressBar Bar(QString{});
+    Bar.Status(QStringLiteral("Checking the locker..."));
+    QString Message;
+    const bool Sound = VerifyLocker(Locker, Password, Message);
+    Bar.Finish();
+    if (!Sound)
+        return ReportFailure(Message);
+    PrintErr(QStringLiteral("Locker verified: the password opens it and its contents are authentic."));
+    return ExitSuccess;
+}
