@@ -155,7 +155,39 @@ QByteArray RandomBytes(int Count) {
 }
 
 QByteArray Utf8Bytes(const QString& Text) {
-    return Text.toUtf8();
+    // Encoded by hand: Qt 6.4's toUtf8 writes "?" for an unpaired surrogate, and a password must map
+    // to the same bytes whatever Qt version derives its key; U+FFFD is the standard replacement.
+    QByteArray Out;
+    Out.reserve(Text.size() * 3);
+    const char16_t* P = reinterpret_cast<const char16_t*>(Text.utf16());
+    const qsizetype N = Text.size();
+    for (qsizetype i = 0; i < N; ++i) {
+        uint32_t C = P[i];
+        if (C >= 0xD800 && C <= 0xDFFF) {
+            if (C <= 0xDBFF && i + 1 < N && P[i + 1] >= 0xDC00 && P[i + 1] <= 0xDFFF) {
+                C = 0x10000 + ((C - 0xD800) << 10) + (P[i + 1] - 0xDC00);
+                ++i;
+            } else {
+                C = 0xFFFD;
+            }
+        }
+        if (C < 0x80) {
+            Out.append(static_cast<char>(C));
+        } else if (C < 0x800) {
+            Out.append(static_cast<char>(0xC0 | (C >> 6)));
+            Out.append(static_cast<char>(0x80 | (C & 0x3F)));
+        } else if (C < 0x10000) {
+            Out.append(static_cast<char>(0xE0 | (C >> 12)));
+            Out.append(static_cast<char>(0x80 | ((C >> 6) & 0x3F)));
+            Out.append(static_cast<char>(0x80 | (C & 0x3F)));
+        } else {
+            Out.append(static_cast<char>(0xF0 | (C >> 18)));
+            Out.append(static_cast<char>(0x80 | ((C >> 12) & 0x3F)));
+            Out.append(static_cast<char>(0x80 | ((C >> 6) & 0x3F)));
+            Out.append(static_cast<char>(0x80 | (C & 0x3F)));
+        }
+    }
+    return Out;
 }
 
 QString BytesToHex(const QByteArray& Bytes) {
