@@ -272,8 +272,15 @@ bool SetFileAttributes(const QString& Path, uint32_t Attributes) {
         }
     } else if (!Name.startsWith('.') || !WantHidden) {
         const bool Listed = ReadHiddenNames(Folder).contains(Name);
-        if (Listed != WantHidden && !EditHiddenList(Folder, Name, WantHidden))
-            return false;
+        if (Listed != WantHidden) {
+            // A line break in the name would list other names, and hide them, instead of this one.
+            if (WantHidden && (Name.contains('\n') || Name.contains('\r'))) {
+                errno = EINVAL;
+                return false;
+            }
+            if (!EditHiddenList(Folder, Name, WantHidden))
+                return false;
+        }
     }
 
     if (S_ISLNK(St.st_mode))

@@ -366,6 +366,19 @@ private slots:
         QVERIFY(QFileInfo(Base + "/.hidden").isSymLink());
     }
 
+    void writeHiddenRefusesLineBreaks() {
+        // Listing "a\nb" would hide "a" and "b" instead; such a name cannot be hidden by the list.
+        const QString Base = Fresh("hiddenbreak");
+        WriteFile(Base + "/victim", "x");
+        WriteFile(Base + "/new\nvictim", "x");
+        WriteFile(Base + "/cr\r", "x");
+        QVERIFY(!SetFileAttributes(Base + "/new\nvictim", Attr::Hidden));
+        QVERIFY(!SetFileAttributes(Base + "/cr\r", Attr::Hidden));
+        QVERIFY(!PathExists(Base + "/.hidden"));
+        QCOMPARE(GetFileAttributes(Base + "/victim") & Attr::Hidden, 0u);
+        QVERIFY(SetFileAttributes(Base + "/new\nvictim", 0)); // nothing to clear
+    }
+
     void writeSystem() {
         if (!FXattrs)
             QSKIP("no user extended attributes on this file system");
