@@ -91,6 +91,8 @@ TFileStream::TFileStream(const QString& Path, TMode Mode, int Permissions) : FPa
                 break;
             RaiseOpen(Path, SystemErrorText(errno));
         }
+        if (Mode == TMode::OpenReadShared)
+            ::posix_fadvise(Fd, 0, 0, POSIX_FADV_SEQUENTIAL); // a hint for read-ahead; failure is harmless
         // Truncate only once the lock is ours, so a file another instance is using is never cut.
         if (Mode == TMode::CreateExclusive && St.st_size != 0 && ::ftruncate(Fd, 0) != 0)
             RaiseOpen(Path, SystemErrorText(errno));
