@@ -1,0 +1,394 @@
+#include "uLockerFormat.h"
+
+#include "KelvarnError.h"
+#include "uSecurityUtils.h"
+
+#include <algorithm>
+#include <cstring>
+#include <fcntl.h>
+
+namespace {
+
+[[noreturn]] void RaiseStreamRead() {
+    throw EKelvarnError(QStringLiteral("Stream read error"));
+}
+
+[[noreturn]] void RaiseEncStringLength() {
+    throw EKelvarnError(QStringLiteral("Invalid encrypted string length."));
+}
+
+void PutLE(char* Target, uint64_t Value, int Bytes) {
+    for (int I = 0; I < Bytes; ++I)
+        Target[I] = static_cast<char>((Value >> (8 * I)) & 0xFF);
+}
+
+uint64_t GetLE(const char* Source, int Bytes) {
+    uint64_t Value = 0;
+    for (int I = 0; I < Bytes; ++I)
+        Value |= static_cast<uint64_t>(static_cast<uint8_t>(Source[I])) << (8 * I);
+    return Value;
+}
+
+int64_t StreamRemaining(const TFileStream& Stream) {
+    return std::max<int64_t>(0, Stream.Size() - Stream.Position());
+}
+
+bool IsAsciiLetter(QChar C) {
+    const char16_t U = C.unicode();
+    return (U >= u'A' && U <= u'Z') || (U >= u'a' && U <= u'z');
+}
+
+} // namespace
+
+void WriteRawBytes(TFileStream& Stream, const QByteArray& Bytes) {
+    if (!Bytes.isEmpty())
+        Stream.WriteBuffer(Bytes.constData(), Bytes.size());
+}
+
+QByteArray ReadRawBytes(TFileStream& Stream, int32_t Count) {
+    if (Count < 0)
+        throw EKelvarnError(QStringLiteral("Invalid byte count."));
+    if (Count > StreamRemaining(Stream))
+        RaiseStreamRead();
+    QByteArray Bytes(Count, Qt::Uninitialized);
+    Stream.ReadBuffer(Bytes.data(), Count);
+    return Bytes;
+}
+
+void WritePlainString(TFileStream& Stream, const QString& Text) {
+    const QByteArray Bytes = Utf8Bytes(Text);
+    WriteInt32(Stream, static_cast<int32_t>(Bytes.size()));
+    WriteRawBytes(Stream, Bytes);
+}
+
+QString ReadPlainString(TFileStream& Stream) {
+    const int32_t Count = ReadInt32(Stream);
+    if (Count < 0)
+        throw EKelvarnError(QStringLiteral("Invalid string length."));
+    return QString::fromUtf8(ReadRawBytes(Stream, Count));
+}
+
+void WriteInt32(TFileStream& Stream, int32_t Value) {
+    char Bytes[4];
+    PutLE(Bytes, static_cast<uint32_t>(Value), 4);
+    Stream.WriteBuffer(Bytes, 4);
+}
+
+void WriteInt64(TFileStream& Stream, int64_t Value) {
+    char Bytes[8];
+    PutLE(Bytes, static_cast<uint64_t>(Value), 8);
+    Stream.WriteBuffer(Bytes, 8);
+}
+
+int32_t ReadInt32(TFileStream& Stream) {
+    char Bytes[4];
+    Stream.ReadBuffer(Bytes, 4);
+    return static_cast<int32_t>(static_cast<uint32_t>(GetLE(Bytes, 4)));
+}
+
+int64_t ReadInt64(TFileStream& Stream) {
+    char Bytes[8];
+    Stream.ReadBuffer(Bytes, 8);
+    return static_cast<int64_t>(GetLE(Bytes, 8));
+}
+
+void EncWriteBuffer(TFileStream& Stream, THmacSha256& Mac, TAesCtrTransform& Transform, void* Buffer, int Count) {
+    if (Count <= 0)
+        return;
+    Transform.Transform(Buffer, Count);
+    Stream.WriteBuffer(Buffer, Count);
+    Mac.Update(Buffer, Count);
+}
+
+void EncWriteInt32(TFileStream& Stream, THmacSha256& Mac, TAesCtrTransform& Transform, int32_t Value) {
+    char Bytes[4];
+    PutLE(Bytes, static_cast<uint32_t>(Value), 4);
+    EncWriteBuffer(Stream, Mac, Transform, Bytes, 4);
+}
+
+void EncWriteInt64(TFileStream& Stream, THmacSha256& Mac, TAesCtrTransform& Transform, int64_t Value) {
+    char Bytes[8];
+    PutLE(Bytes, static_cast<uint64_t>(Value), 8);
+    EncWriteBuffer(Stream, Mac, Transform, Bytes, 8);
+}
+
+void EncWriteByte(TFileStream& Stream, THmacSha256& Mac, TAesCtrTransform& Transform, uint8_t Value) {
+    char Byte = static_cast<char>(Value);
+    EncWriteBuffer(Stream, Mac, Transform, &Byte, 1);
+}
+
+void EncWriteString(TFileStream& Stream, THmacSha256& Mac, TAesCtrTransform& Transform, const QString& Text) {
+    QByteArray Bytes = Utf8Bytes(Text);
+    EncWriteInt32(Stream, Mac, Transform, static_cast<int32_t>(Bytes.size()));
+    if (!Bytes.isEmpty())
+        EncWriteBuffer(Stream, Mac, Transform, Bytes.data(), static_cast<int>(Bytes.size()));
+}
+
+void EncReadBuffer(TFileStream& Stream, TAesCtrTransform& Transform, void* Buffer, int Count) {
+    if (Count <= 0)
+        return;
+    Stream.ReadBuffer(Buffer, Count);
+    Transform.Transform(Buffer, Count);
+}
+
+int32_t EncReadInt32(TFileStream& Stream, TAesCtrTransform& Transform) {
+    char Bytes[4];
+    EncReadBuffer(Stream, Transform, Bytes, 4);
+    return static_cast<int32_t>(static_cast<uint32_t>(GetLE(Bytes, 4)));
+}
+
+int64_t EncReadInt64(TFileStream& Stream, TAesCtrTransform& Transform) {
+    char Bytes[8];
+    EncReadBuffer(Stream, Transform, Bytes, 8);
+    return static_cast<int64_t>(GetLE(Bytes, 8));
+}
+
+uint8_t EncReadByte(TFileStream& Stream, TAesCtrTransform& Transform) {
+    char Byte;
+    EncReadBuffer(Stream, Transform, &Byte, 1);
+    return static_cast<uint8_t>(Byte);
+}
+
+QString EncReadString(TFileStream& Stream, TAesCtrTransform& Transform) {
+    const int32_t Count = EncReadInt32(Stream, Transform);
+    if (Count < 0 || Count > StreamRemaining(Stream))
+        RaiseEncStringLength();
+    QByteArray Bytes(Count, Qt::Uninitialized);
+    EncReadBuffer(Stream, Transform, Bytes.data(), Count);
+    return QString::fromUtf8(Bytes);
+}
+
+int64_t Utf8FieldSize(const QString& Text) {
+    return 4 + Utf8Bytes(Text).size();
+}
+
+int64_t EntryRecordSize(const TEntryInfo& Entry) {
+    return Utf8FieldSize(Entry.RelativePath) + 13;
+}
+
+int64_t PayloadSize(const QString& RootName, const QList<TEntryInfo>& Entries) {
+    int64_t Size = Utf8FieldSize(RootName) + 5;
+    for (const TEntryInfo& Entry : Entries)
+        Size += EntryRecordSize(Entry) + Entry.Size;
+    return Size;
+}
+
+QByteArray ComputePayloadMac(TFileStream& Stream, int64_t PayloadStart, int64_t PayloadLength, const QByteArray& MacKey,
+                             const QByteArray& Nonce) {
+    THmacSha256 Mac(MacKey);
+    Mac.UpdateBytes(Nonce);
+    Stream.Seek(PayloadStart);
+    // The whole payload is read front to back; the kernel can read ahead further.
+    (void)::posix_fadvise(Stream.Handle(), PayloadStart, PayloadLength, POSIX_FADV_SEQUENTIAL);
+    const int64_t Piece = std::min<int64_t>(LockerFormat::CopyBufferSize, std::max<int64_t>(PayloadLength, 1));
+    QByteArray Buffer(static_cast<qsizetype>(Piece), Qt::Uninitialized);
+    int64_t Remaining = PayloadLength;
+    while (Remaining > 0) {
+        const int N = static_cast<int>(std::min<int64_t>(Piece, Remaining));
+        Stream.ReadBuffer(Buffer.data(), N);
+        Mac.Update(Buffer.constData(), N);
+        Remaining -= N;
+    }
+    return Mac.FinalBytes();
+}
+
+QString CleanRelativePath(const QString& Text) {
+    QString Result = Text;
+    Result.replace(QLatin1Char('/'), QLatin1Char('\\'));
+    qsizetype Start = 0;
+    while (Start < Result.size() && (Result[Start] == QLatin1Char('\\') || Result[Start] == QLatin1Char('/')))
+        ++Start;
+    while (Result.size() - Start >= 3 && Result[Start] == QLatin1Char('.') && Result[Start + 1] == QLatin1Char('.') &&
+           Result[Start + 2] == QLatin1Char('\\'))
+        Start += 3;
+    Result.remove(0, Start);
+    if (Result == QLatin1String(".."))
+        Result.clear();
+    return Result;
+}
+
+QByteArray DeriveEncryptionKey(const QByteArray& MasterKey) {
+    return HmacSha256(MasterKey, Utf8Bytes(QString::fromLatin1(LockerFormat::EncLabel)));
+}
+
+QByteArray DeriveMacKey(const QByteArray& MasterKey) {
+    return HmacSha256(MasterKey, Utf8Bytes(QString::fromLatin1(LockerFormat::MacLabel)));
+}
+
+QByteArray XorBytes(const QByteArray& A, const QByteArray& B) {
+    const qsizetype Count = std::min(A.size(), B.size());
+    QByteArray Result(Count, Qt::Uninitialized);
+    for (qsizetype I = 0; I < Count; ++I)
+        Result[I] = static_cast<char>(A[I] ^ B[I]);
+    return Result;
+}
+
+bool HasDrivePrefix(const QString& Text) {
+    return Text.size() >= 2 && IsAsciiLetter(Text[0]) && Text[1] == QLatin1Char(':');
+}
+
+namespace {
+
+bool IsSafeComponent(QStringView Component) {
+    return !Component.isEmpty() && Component != u"." && Component != u".." && !Component.contains(QChar(0));
+}
+
+} // namespace
+
+bool IsSafeRootName(const QString& Name) {
+    return IsSafeComponent(Name) && !Name.contains(QLatin1Char('\\')) && !Name.contains(QLatin1Char('/')) &&
+           !HasDrivePrefix(Name);
+}
+
+bool IsSafeRelativePath(const QString& Cleaned) {
+    if (Cleaned.isEmpty())
+        return true;
+    if (HasDrivePrefix(Cleaned) || Cleaned.contains(QLatin1Char('/')))
+        return false;
+    for (const QStringView Component : QStringView(Cleaned).split(LockerFormat::StoredSeparator))
+        if (!IsSafeComponent(Component))
+            return false;
+    return true;
+}
+
+QString StoredPathToLocal(const QString& Stored) {
+    QString Local = Stored;
+    Local.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return Local;
+}
+
+// ---- TPayloadWriter ----
+
+TPayloadWriter::TPayloadWriter(TFileStream& Stream, THmacSha256& Mac, TAesCtrTransform& Transform, char* Buffer,
+                               int Capacity)
+    : FStream(Stream), FMac(Mac), FTransform(Transform), FBuffer(Buffer), FCapacity(Capacity) {}
+
+void TPayloadWriter::PutByte(uint8_t Value) {
+    char Byte = static_cast<char>(Value);
+    PutBytes(&Byte, 1);
+}
+
+void TPayloadWriter::PutInt32(int32_t Value) {
+    char Bytes[4];
+    PutLE(Bytes, static_cast<uint32_t>(Value), 4);
+    PutBytes(Bytes, 4);
+}
+
+void TPayloadWriter::PutInt64(int64_t Value) {
+    char Bytes[8];
+    PutLE(Bytes, static_cast<uint64_t>(Value), 8);
+    PutBytes(Bytes, 8);
+}
+
+void TPayloadWriter::PutBytes(const void* Data, int64_t Count) {
+    const char* Source = static_cast<const char*>(Data);
+    while (Count > 0) {
+        int Available = 0;
+        char* Target = Space(Available);
+        const int N = static_cast<int>(std::min<int64_t>(Available, Count));
+        std::memcpy(Target, Source, static_cast<size_t>(N));
+        Commit(N);
+        Source += N;
+        Count -= N;
+    }
+}
+
+void TPayloadWriter::PutString(const QString& Text) {
+    const QByteArray Bytes = Utf8Bytes(Text);
+    PutInt32(static_cast<int32_t>(Bytes.size()));
+    PutBytes(Bytes.constData(), Bytes.size());
+}
+
+char* TPayloadWriter::Space(int& Available) {
+    if (FUsed >= FCapacity)
+        Flush();
+    Available = FCapacity - FUsed;
+    return FBuffer + FUsed;
+}
+
+void TPayloadWriter::Commit(int Count) {
+    FUsed += Count;
+    FTotal += Count;
+}
+
+void TPayloadWriter::Flush() {
+    if (FUsed <= 0)
+        return;
+    FTransform.Transform(FBuffer, FUsed);
+    FStream.WriteBuffer(FBuffer, FUsed);
+    FMac.Update(FBuffer, FUsed);
+    FUsed = 0;
+}
+
+// ---- TPayloadReader ----
+
+TPayloadReader::TPayloadReader(TFileStream& Stream, TAesCtrTransform& Transform, int64_t PayloadLength, char* Buffer,
+                               int Capacity)
+    : FStream(Stream), FTransform(Transform), FLength(PayloadLength), FBuffer(Buffer), FCapacity(Capacity) {}
+
+void TPayloadReader::Refill() {
+    const int64_t Left = FLength - FFetched;
+    if (Left <= 0)
+        RaiseStreamRead();
+    const int N = static_cast<int>(std::min<int64_t>(FCapacity, Left));
+    FStream.ReadBuffer(FBuffer, N);
+    FTransform.Transform(FBuffer, N);
+    FFetched += N;
+    FPos = 0;
+    FFill = N;
+}
+
+const char* TPayloadReader::Next(int64_t Wanted, int& Got) {
+    if (FPos >= FFill)
+        Refill();
+    Got = static_cast<int>(std::min<int64_t>(FFill - FPos, std::max<int64_t>(Wanted, 1)));
+    const char* Data = FBuffer + FPos;
+    FPos += Got;
+    FConsumed += Got;
+    return Data;
+}
+
+void TPayloadReader::ReadExact(void* Target, int Count) {
+    char* Out = static_cast<char*>(Target);
+    while (Count > 0) {
+        int Got = 0;
+        const char* Data = Next(Count, Got);
+        std::memcpy(Out, Data, static_cast<size_t>(Got));
+        Out += Got;
+        Count -= Got;
+    }
+}
+
+uint8_t TPayloadReader::ReadByte() {
+    char Byte;
+    ReadExact(&Byte, 1);
+    return static_cast<uint8_t>(Byte);
+}
+
+int32_t TPayloadReader::ReadInt32() {
+    char Bytes[4];
+    ReadExact(Bytes, 4);
+    return static_cast<int32_t>(static_cast<uint32_t>(GetLE(Bytes, 4)));
+}
+
+int64_t TPayloadReader::ReadInt64() {
+    char Bytes[8];
+    ReadExact(Bytes, 8);
+    return static_cast<int64_t>(GetLE(Bytes, 8));
+}
+
+QString TPayloadReader::ReadString() {
+    const int32_t Count = ReadInt32();
+    if (Count < 0 || Count > Remaining())
+        RaiseEncStringLength();
+    // Most names sit inside the current piece: decode them where they are.
+    if (FFill - FPos >= Count) {
+        const QString Text = QString::fromUtf8(FBuffer + FPos, Count);
+        FPos += Count;
+        FConsumed += Count;
+        return Text;
+    }
+    QByteArray Bytes(Count, Qt::Uninitialized);
+    ReadExact(Bytes.data(), Count);
+    return QString::fromUtf8(Bytes);
+}

@@ -1,0 +1,173 @@
+#pragma once
+
+#include "PlatformFiles.h"
+#include "uLockerCrypto.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <cstdint>
+
+// The bytes of a locker file: header layout, the clear and encrypted encodings the writer and the
+// reader share, the key schedule, the payload MAC and the rules for stored names.
+
+namespace LockerFormat {
+inline constexpr char Magic[] = "KVLK4";
+inline constexpr int32_t Version = 4;
+inline constexpr int32_t Iterations = 200000;
+// A larger stored count is damage or hostility: deriving with it could run for hours.
+inline constexpr int32_t MaxIterations = 10000000;
+inline constexpr int SaltSize = 16;
+inline constexpr int KeySize = 32;
+inline constexpr int NonceSize = 16;
+inline constexpr int MacSize = 32;
+// Iterations, salt and wrapped key.
+inline constexpr int SlotSize = 4 + SaltSize + KeySize;
+inline constexpr int64_t PasswordSlotOffset = 13;
+inline constexpr int64_t RecoverySlotOffset = 65;
+inline constexpr int64_t NonceOffset = 117;
+inline constexpr int64_t MacOffset = 133;
+inline constexpr int64_t PayloadLengthOffset = 165;
+inline constexpr int64_t PayloadStart = 173;
+inline constexpr int CopyBufferSize = 4194304;
+// Labels that derive the payload keys from the master key.
+inline constexpr char EncLabel[] = "ENC";
+inline constexpr char MacLabel[] = "MAC";
+// The separator between stored path components.
+inline constexpr QChar StoredSeparator = QLatin1Char('\\');
+} // namespace LockerFormat
+
+// One packed item. RelativePath is stored form ("\" between components); SourceFullPath is the
+// item on disk while packing and is never stored.
+struct TEntryInfo {
+    QString RelativePath;
+    QString SourceFullPath;
+    bool IsDir = false;
+    int32_t Attr = 0;
+    int64_t Size = 0;
+};
+
+// Clear header encodings on the locker's stream.
+void WriteRawBytes(TFileStream& Stream, const QByteArray& Bytes);
+// Count < 0 raises "Invalid byte count."; more than the file still holds raises "Stream read error"
+// before any memory is reserved.
+QByteArray ReadRawBytes(TFileStream& Stream, int32_t Count);
+void WritePlainString(TFileStream& Stream, const QString& Text);
+// A negative count raises "Invalid string length.".
+QString ReadPlainString(TFileStream& Stream);
+void WriteInt32(TFileStream& Stream, int32_t Value);
+void WriteInt64(TFileStream& Stream, int64_t Value);
+int32_t ReadInt32(TFileStream& Stream);
+int64_t ReadInt64(TFileStream& Stream);
+
+// Encrypted encodings, one field at a time: encrypt in place, write, then MAC the ciphertext. The
+// writer stages whole buffers through TPayloadWriter instead; both give the same bytes.
+void EncWriteBuffer(TFileStream& Stream, THmacSha256& Mac, TAesCtrTransform& Transform, void* Buffer, int Count);
+void EncWriteInt32(TFileStream& Stream, THmacSha256& Mac, TAesCtrTransform& Transform, int32_t Value);
+void EncWriteInt64(TFileStream& Stream, THmacSha256& Mac, TAesCtrTransform& Transform, int64_t Value);
+void EncWriteByte(TFileStream& Stream, THmacSha256& Mac, TAesCtrTransform& Transform, uint8_t Value);
+void EncWriteString(TFileStream& Stream, THmacSha256& Mac, TAesCtrTransform& Transform, const QString& Text);
+void EncReadBuffer(TFileStream& Stream, TAesCtrTransform& Transform, void* Buffer, int Count);
+int32_t EncReadInt32(TFileStream& Stream, TAesCtrTransform& Transform);
+int64_t EncReadInt64(TFileStream& Stream, TAesCtrTransform& Transform);
+uint8_t EncReadByte(TFileStream& Stream, TAesCtrTransform& Transform);
+// A negative count raises "Invalid encrypted string length."; so does one longer than the rest of
+// the file, before any memory is reserved.
+QString EncReadString(TFileStream& Stream, TAesCtrTransform& Transform);
+
+// Sizes of the plaintext payload, for progress and for the stored length.
+int64_t Utf8FieldSize(const QString& Text);
+int64_t EntryRecordSize(const TEntryInfo& Entry);
+int64_t PayloadSize(const QString& RootName, const QList<TEntryInfo>& Entries);
+
+// HMAC-SHA256 under MacKey over Nonce and then the PayloadLength stored bytes from PayloadStart,
+// read in 4 MiB pieces.
+QByteArray ComputePayloadMac(TFileStream& Stream, int64_t PayloadStart, int64_t PayloadLength, const QByteArray& MacKey,
+                             const QByteArray& Nonce);
+
+// "/" becomes "\"; leading separators go, then leading "..\" pieces; a lone ".." becomes empty.
+QString CleanRelativePath(const QString& Text);
+
+// Key schedule.
+QByteArray DeriveEncryptionKey(const QByteArray& MasterKey);
+QByteArray DeriveMacKey(const QByteArray& MasterKey);
+// Byte-by-byte XOR of two arrays of the same length (slot wrapping).
+QByteArray XorBytes(const QByteArray& A, const QByteArray& B);
+
+// Stored names the reader refuses, and so the writer never stores. A root name must be a single
+// component: not empty, ".", "..", without "\", "/" or NUL, without a leading drive prefix ("C:").
+bool IsSafeRootName(const QString& Name);
+// A cleaned relative path stays below its folder: empty (the folder itself) or components that are
+// none of empty, ".", "..", hold no NUL, and no leading drive prefix.
+bool IsSafeRelativePath(const QString& Cleaned);
+// "X:" with X an ASCII letter at the start of the text.
+bool HasDrivePrefix(const QString& Text);
+// Stored form ("\") to the local file system's form ("/").
+QString StoredPathToLocal(const QString& Stored);
+
+// Builds the encrypted payload in one buffer: fields and file data are staged in plaintext, and each
+// full buffer is encrypted, written and MACed in one go.
+class TPayloadWriter {
+public:
+    TPayloadWriter(TFileStream& Stream, THmacSha256& Mac, TAesCtrTransform& Transform, char* Buffer, int Capacity);
+    TPayloadWriter(const TPayloadWriter&) = delete;
+    TPayloadWriter& operator=(const TPayloadWriter&) = delete;
+
+    void PutByte(uint8_t Value);
+    void PutInt32(int32_t Value);
+    void PutInt64(int64_t Value);
+    void PutBytes(const void* Data, int64_t Count);
+    void PutString(const QString& Text);
+    // Free staging space, at least one byte (a full buffer is flushed first). Fill it, then Commit.
+    char* Space(int& Available);
+    void Commit(int Count);
+    // Encrypts, writes and MACs everything staged.
+    void Flush();
+    // Plaintext bytes accepted so far.
+    int64_t Total() const { return FTotal; }
+
+private:
+    TFileStream& FStream;
+    THmacSha256& FMac;
+    TAesCtrTransform& FTransform;
+    char* FBuffer;
+    int FCapacity;
+    int FUsed = 0;
+    int64_t FTotal = 0;
+};
+
+// Reads a decrypted payload through one buffer: each refill reads, then decrypts, a whole piece.
+// Never reads past the payload's stored length: what lies beyond it is not authenticated.
+class TPayloadReader {
+public:
+    TPayloadReader(TFileStream& Stream, TAesCtrTransform& Transform, int64_t PayloadLength, char* Buffer, int Capacity);
+    TPayloadReader(const TPayloadReader&) = delete;
+    TPayloadReader& operator=(const TPayloadReader&) = delete;
+
+    uint8_t ReadByte();
+    int32_t ReadInt32();
+    int64_t ReadInt64();
+    // Raises "Invalid encrypted string length." for a negative count or one beyond the payload.
+    QString ReadString();
+    // Up to Wanted decrypted bytes that are ready, at least one; raises "Stream read error" at the
+    // end of the payload. The bytes stay valid until the next call.
+    const char* Next(int64_t Wanted, int& Got);
+    // Payload bytes consumed so far.
+    int64_t Consumed() const { return FConsumed; }
+    int64_t Remaining() const { return FLength - FConsumed; }
+
+private:
+    void ReadExact(void* Target, int Count);
+    void Refill();
+
+    TFileStream& FStream;
+    TAesCtrTransform& FTransform;
+    int64_t FLength;
+    char* FBuffer;
+    int FCapacity;
+    int FPos = 0;
+    int FFill = 0;
+    int64_t FFetched = 0;
+    int64_t FConsumed = 0;
+};
