@@ -372,6 +372,18 @@ private slots:
         QCOMPARE(FolderEntries(), QStringList{"settings.dt"});
     }
 
+    // Root can read anything by permissions, so the unreadable file is a link to memory that fails with EIO.
+    void unreadableFileRaises() {
+        SettingsFilePath();
+        QVERIFY(QFile::link(QStringLiteral("/proc/self/mem"), FilePath()));
+        try {
+            LoadSettings();
+            QFAIL("no error raised");
+        } catch (const EKelvarnError& E) {
+            QVERIFY2(E.Message().startsWith(QStringLiteral("Cannot read file")), qPrintable(E.Message()));
+        }
+    }
+
     void legacyFileLoadsAndNextSaveIsCurrent() {
         const QByteArray Legacy =
             EncodeLegacy(Int32Le(1) + RecordBody("old pw", 0, 3, {"/old/a", "", "/old/caf\xc3\xa9"}));
