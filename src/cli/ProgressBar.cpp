@@ -55,7 +55,7 @@ void TProgressBar::Update(int64_t Done, int64_t Total) {
                 QStringLiteral("/s");
     const QString Tail = QStringLiteral(" %1% %2 / %3 %4")
                              .arg(static_cast<int>(Fraction * 100.0), 3)
-                             .arg(FormatBytes(Done), FormatBytes(Total), Speed);
+                             .arg(FormatBytes(Done), FormatBytes(Total), Speed.leftJustified(12));
     const QString Head = InterruptRequested() ? QStringLiteral("Stopping ") : FAction + QLatin1Char(' ');
     const int Width = TerminalWidth() - 1;
     const int BarWidth = std::min(40, Width - static_cast<int>(Head.size() + Tail.size()) - 2);
