@@ -25,6 +25,8 @@ TSha256::TSha256() : FBlockLen(0), FTotal(0) {
 }
 
 void TSha256::Update(const void* Data, size_t Count) {
+    if (Count == 0)
+        return;
     auto* P = static_cast<const uint8_t*>(Data);
     FTotal += Count;
     if (FBlockLen > 0) {
