@@ -1,0 +1,330 @@
+// Locker engine throughput on generated trees: hide (CreateLocker + VerifyLocker) and ExtractLocker.
+// The trees are generated once per process under /tmp (or in $KELVARN_BENCH_TREES, kept for reuse,
+// which is how script/bench-engine times tar on the very same files).
+
+#include "uLocker.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QDir>
+#include <QFile>
+#include <QString>
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr int64_t MiB = 1024 * 1024;
+constexpr int64_t ChunkSize = 4 * MiB;
+const QString BenchPassword = QStringLiteral("bench password");
+
+enum class TTree { OneFile, MediumFiles, SmallFiles };
+
+struct TTreeSpec {
+    const char* Name; // folder name under the base folder
+    bool SingleFile;  // the locker source is the one file inside the folder
+};
+
+constexpr std::array<TTreeSpec, 3> TreeSpecs = {{
+    {"one-gib", true},        // one 1 GiB file
+    {"medium-512mib", false}, // 2000 files, 512 MiB in all
+    {"small-20000", false},   // 20000 files of about 1 KiB in nested folders
+}};
+
+uint64_t Mix(uint64_t X) {
+    X ^= X >> 33;
+    X *= 0xff51afd7ed558ccdULL;
+    X ^= X >> 33;
+    X *= 0xc4ceb3fe1a85ec53ULL;
+    X ^= X >> 33;
+    return X;
+}
+
+void FillPseudoRandom(std::vector<char>& Buffer, int64_t Count, uint64_t Seed) {
+    uint64_t State = Mix(Seed) | 1;
+    for (int64_t I = 0; I + 8 <= Count; I += 8) {
+        State ^= State << 13;
+        State ^= State >> 7;
+        State ^= State << 17;
+        std::memcpy(Buffer.data() + I, &State, 8);
+    }
+    for (int64_t I = Count & ~int64_t(7); I < Count; ++I)
+        Buffer[static_cast<size_t>(I)] = static_cast<char>(Mix(Seed + static_cast<uint64_t>(I)));
+}
+
+void WriteAll(int Fd, const char* Data, int64_t Count) {
+    while (Count > 0) {
+        const ssize_t N = ::write(Fd, Data, static_cast<size_t>(Count));
+        if (N <= 0)
+            throw std::runtime_error("write failed");
+        Data += N;
+        Count -= N;
+    }
+}
+
+void WriteGeneratedFile(const QString& Path, int64_t Size, uint64_t Seed, std::vector<char>& Buffer) {
+    const int Fd = ::open(QFile::encodeName(Path).constData(), O_CREAT | O_TRUNC | O_WRONLY | O_CLOEXEC, 0644);
+    if (Fd < 0)
+        throw std::runtime_error("cannot create " + Path.toStdString());
+    for (int64_t Done = 0; Done < Size;) {
+        const int64_t N = std::min(ChunkSize, Size - Done);
+        FillPseudoRandom(Buffer, N, Seed + static_cast<uint64_t>(Done));
+        WriteAll(Fd, Buffer.data(), N);
+        Done += N;
+    }
+    ::close(Fd);
+}
+
+// The 2000 sizes pair up around the mean so that they add up to exactly 512 MiB.
+int64_t MediumFileSize(int Index) {
+    constexpr int Count = 2000;
+    constexpr int64_t Total = 512 * MiB;
+    constexpr int64_t Mean = Total / Count;
+    const int64_t Spread = static_cast<int64_t>(Mix(static_cast<uint64_t>(Index / 2)) % 200000);
+    int64_t Size = (Index % 2 == 0) ? Mean - Spread : Mean + Spread;
+    if (Index == 0)
+        Size += Total - Mean * Count;
+    return Size;
+}
+
+class TBenchTrees {
+public:
+    static TBenchTrees& Instance() {
+        static TBenchTrees Trees;
+        return Trees;
+    }
+
+    const QString& Base() const { return FBase; }
+    int64_t SourceBytes(TTree Tree) { return Ensure(Tree).Bytes; }
+    QString Source(TTree Tree) { return Ensure(Tree).Source; }
+
+    // A locker of the tree made once per process, for the extract runs.
+    QString Locker(TTree Tree) {
+        TState& S = Ensure(Tree);
+        if (S.Locker.isEmpty()) {
+            const QString Path = FBase + QStringLiteral("/%1.kvlocker").arg(QLatin1String(Spec(Tree).Name));
+            const TLockerResult Result = CreateLocker(S.Source, Path, BenchPassword);
+            if (!Result.Success)
+                throw std::runtime_error("CreateLocker: " + Result.MessageText.toStdString());
+            S.Locker = Path;
+        }
+        return S.Locker;
+    }
+
+    // Writes and deletes a large scratch file: this VM gives freed memory back to its host, which
+    // makes the first large write after a pause several times slower than the ones that follow.
+    void PrewarmWrites(int64_t Bytes) {
+        const QString Path = FBase + QStringLiteral("/scratch.bin");
+        WriteGeneratedFile(Path, std::max<int64_t>(Bytes, 256 * MiB), 99, FBuffer);
+        ::unlink(QFile::encodeName(Path).constData());
+    }
+
+    ~TBenchTrees() {
+        for (TState& S : FStates) {
+            if (!S.Locker.isEmpty())
+                QFile::remove(S.Locker);
+        }
+        if (FOwned)
+            QDir(FBase).removeRecursively();
+    }
+
+private:
+    struct TState {
+        bool Ready = false;
+        QString Source;
+        int64_t Bytes = 0;
+        QString Locker;
+    };
+
+    TBenchTrees() : FBuffer(static_cast<size_t>(ChunkSize)) {
+        const QByteArray Kept = qgetenv("KELVARN_BENCH_TREES");
+        if (!Kept.isEmpty()) {
+            FBase = QFile::decodeName(Kept);
+            QDir().mkpath(FBase);
+        } else {
+            QByteArray Template("/tmp/kelvarn-bench-XXXXXX");
+            if (!::mkdtemp(Template.data()))
+                throw std::runtime_error("mkdtemp failed");
+            FBase = QFile::decodeName(Template);
+            FOwned = true;
+        }
+    }
+
+    static const TTreeSpec& Spec(TTree Tree) { return TreeSpecs[static_cast<size_t>(Tree)]; }
+
+    TState& Ensure(TTree Tree) {
+        TState& S = FStates[static_cast<size_t>(Tree)];
+        if (S.Ready)
+            return S;
+        const QString Folder = FBase + QLatin1Char('/') + QLatin1String(Spec(Tree).Name);
+        // The marker sits beside the tree, never inside it, so that it is not packed.
+        const QString Marker = Folder + QStringLiteral(".complete");
+        if (!QFile::exists(Marker)) {
+            QDir(Folder).removeRecursively();
+            Generate(Tree, Folder);
+            QFile MarkerFile(Marker);
+            if (!MarkerFile.open(QIODevice::WriteOnly))
+                throw std::runtime_error("cannot write marker");
+        }
+        S.Source = Spec(Tree).SingleFile ? Folder + QStringLiteral("/data.bin") : Folder;
+        S.Bytes = Measure(Folder);
+        S.Ready = true;
+        return S;
+    }
+
+    void Generate(TTree Tree, const QString& Folder) {
+        QDir().mkpath(Folder);
+        switch (Tree) {
+        case TTree::OneFile:
+            WriteGeneratedFile(Folder + QStringLiteral("/data.bin"), 1024 * MiB, 1, FBuffer);
+            break;
+        case TTree::MediumFiles:
+            for (int I = 0; I < 2000; ++I) {
+                const QString Sub = Folder + QStringLiteral("/set-%1").arg(I / 100, 2, 10, QLatin1Char('0'));
+                if (I % 100 == 0)
+                    QDir().mkpath(Sub);
+                WriteGeneratedFile(Sub + QStringLiteral("/file-%1.bin").arg(I), MediumFileSize(I), 1000 + I, FBuffer);
+            }
+            break;
+        case TTree::SmallFiles:
+            for (int I = 0; I < 20000; ++I) {
+                const QString Sub = Folder + QStringLiteral("/d%1/e%2").arg(I / 1000).arg((I / 100) % 10);
+                if (I % 100 == 0)
+                    QDir().mkpath(Sub);
+                const int64_t Size = 512 + static_cast<int64_t>(Mix(static_cast<uint64_t>(I)) % 1025);
+                WriteGeneratedFile(Sub + QStringLiteral("/note-%1.txt").arg(I), Size, 50000 + I, FBuffer);
+            }
+            break;
+        }
+    }
+
+    static int64_t Measure(const QString& Folder) {
+        int64_t Total = 0;
+        const QFileInfoList Items = QDir(Folder).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        for (const QFileInfo& Item : Items)
+            Total += Item.isDir() ? Measure(Item.filePath()) : Item.size();
+        return Total;
+    }
+
+    QString FBase;
+    bool FOwned = false;
+    std::array<TState, 3> FStates;
+    std::vector<char> FBuffer;
+};
+
+// The peak resident set of the timed region alone: writing "5" to clear_refs resets VmHWM.
+void ResetPeakRss() {
+    const int Fd = ::open("/proc/self/clear_refs", O_WRONLY | O_CLOEXEC);
+    if (Fd >= 0) {
+        const ssize_t Ignored = ::write(Fd, "5", 1);
+        (void)Ignored;
+        ::close(Fd);
+    }
+}
+
+double PeakRssMiB() {
+    QFile Status(QStringLiteral("/proc/self/status"));
+    if (!Status.open(QIODevice::ReadOnly))
+        return 0.0;
+    for (const QByteArray& Line : Status.readAll().split('\n')) {
+        if (Line.startsWith("VmHWM:"))
+            return Line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    }
+    return 0.0;
+}
+
+using TClock = std::chrono::steady_clock;
+
+double Seconds(TClock::time_point From, TClock::time_point To) {
+    return std::chrono::duration<double>(To - From).count();
+}
+
+void BM_Hide(benchmark::State& State, TTree Tree) {
+    TBenchTrees& Trees = TBenchTrees::Instance();
+    const QString Source = Trees.Source(Tree);
+    const int64_t Bytes = Trees.SourceBytes(Tree);
+    const QString Locker = Trees.Base() + QStringLiteral("/hide-run.kvlocker");
+    double CreateTotal = 0, VerifyTotal = 0, PeakRss = 0;
+    for (auto _ : State) {
+        Trees.PrewarmWrites(Bytes);
+        ResetPeakRss();
+        const auto T0 = TClock::now();
+        const TLockerResult Result = CreateLocker(Source, Locker, BenchPassword);
+        const auto T1 = TClock::now();
+        QString Message;
+        const bool Verified = Result.Success && VerifyLocker(Locker, BenchPassword, Message);
+        const auto T2 = TClock::now();
+        PeakRss = std::max(PeakRss, PeakRssMiB());
+        QFile::remove(Locker);
+        if (!Verified) {
+            State.SkipWithError((Result.Success ? Message : Result.MessageText).toStdString().c_str());
+            return;
+        }
+        CreateTotal += Seconds(T0, T1);
+        VerifyTotal += Seconds(T1, T2);
+        State.SetIterationTime(Seconds(T0, T2));
+    }
+    const double Runs = static_cast<double>(State.iterations());
+    State.SetBytesProcessed(State.iterations() * Bytes);
+    State.counters["create_s"] = CreateTotal / Runs;
+    State.counters["verify_s"] = VerifyTotal / Runs;
+    State.counters["peak_rss_MiB"] = PeakRss;
+    State.counters["source_MiB"] = static_cast<double>(Bytes) / MiB;
+}
+
+void BM_Extract(benchmark::State& State, TTree Tree) {
+    TBenchTrees& Trees = TBenchTrees::Instance();
+    const int64_t Bytes = Trees.SourceBytes(Tree);
+    const QString Locker = Trees.Locker(Tree);
+    const QString Dest = Trees.Base() + QStringLiteral("/extract-run");
+    double PeakRss = 0;
+    for (auto _ : State) {
+        QDir(Dest).removeRecursively();
+        Trees.PrewarmWrites(Bytes);
+        ResetPeakRss();
+        const auto T0 = TClock::now();
+        const TLockerResult Result = ExtractLocker(Locker, Dest, BenchPassword);
+        const auto T1 = TClock::now();
+        PeakRss = std::max(PeakRss, PeakRssMiB());
+        QDir(Dest).removeRecursively();
+        if (!Result.Success) {
+            State.SkipWithError(Result.MessageText.toStdString().c_str());
+            return;
+        }
+        State.SetIterationTime(Seconds(T0, T1));
+    }
+    State.SetBytesProcessed(State.iterations() * Bytes);
+    State.counters["peak_rss_MiB"] = PeakRss;
+    State.counters["source_MiB"] = static_cast<double>(Bytes) / MiB;
+}
+
+} // namespace
+
+BENCHMARK_CAPTURE(BM_Hide, OneGiB, TTree::OneFile)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Hide, Files2000, TTree::MediumFiles)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Hide, Files20000, TTree::SmallFiles)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Extract, OneGiB, TTree::OneFile)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Extract, Files2000, TTree::MediumFiles)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Extract, Files20000, TTree::SmallFiles)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
