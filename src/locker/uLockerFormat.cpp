@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fcntl.h>
 
 namespace {
 
@@ -178,8 +177,6 @@ QByteArray ComputePayloadMac(TFileStream& Stream, int64_t PayloadStart, int64_t 
     THmacSha256 Mac(MacKey);
     Mac.UpdateBytes(Nonce);
     Stream.Seek(PayloadStart);
-    // The whole payload is read front to back; the kernel can read ahead further.
-    (void)::posix_fadvise(Stream.Handle(), PayloadStart, PayloadLength, POSIX_FADV_SEQUENTIAL);
     const int64_t Piece = std::min<int64_t>(LockerFormat::CopyBufferSize, std::max<int64_t>(PayloadLength, 1));
     QByteArray Buffer(static_cast<qsizetype>(Piece), Qt::Uninitialized);
     int64_t Remaining = PayloadLength;

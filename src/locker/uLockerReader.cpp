@@ -236,12 +236,23 @@ private:
             Remaining -= Got;
             NotifyProgressThrottled(FProgress, Target, FReader.Consumed(), FLength, FLastTick, FLastDone);
         }
+        ApplyRestoredMode(Out->Handle(), Attributes);
         Out->Close();
-        // Restored files are never hidden or system, and never get set-id or sticky bits.
-        uint32_t Restored = static_cast<uint32_t>(Attributes) & ~(Attr::Hidden | Attr::System);
-        const uint32_t Permissions = (Restored >> Attr::PermShift) & 0777;
-        Restored = (Restored & 0xFFFF) | (Permissions << Attr::PermShift);
-        (void)SetFileAttributes(Target, Restored);
+    }
+
+    // The file was created anew, so it carries no system attribute and is hidden only by its own
+    // name or by a ".hidden" list that is part of the restored data; only the permissions remain.
+    // They are set on the open file, masked to 0777 (never set-id or sticky), read-only winning.
+    static void ApplyRestoredMode(int Fd, int32_t Attributes) {
+        const uint32_t Bits = static_cast<uint32_t>(Attributes);
+        mode_t Mode = static_cast<mode_t>((Bits >> Attr::PermShift) & 0777);
+        if (Mode == 0)
+            Mode = 0600; // written without permission bits: keep the private default
+        if (Bits & Attr::ReadOnly)
+            Mode &= ~static_cast<mode_t>(0222);
+        else
+            Mode |= S_IWUSR;
+        (void)::fchmod(Fd, Mode);
     }
 
     TPayloadReader& FReader;

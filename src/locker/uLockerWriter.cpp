@@ -8,7 +8,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <fcntl.h>
 #include <memory>
 #include <new>
 #include <sys/stat.h>
@@ -103,8 +102,6 @@ void CopyFileEntry(TEntryInfo& Entry, TPayloadWriter& Writer, const TLockerProgr
     const TStatStamp Before = StampOf(In.Handle(), Entry.SourceFullPath);
     Total += Before.Size - Entry.Size;
     Entry.Size = Before.Size;
-    if (Entry.Size > LockerFormat::CopyBufferSize)
-        (void)::posix_fadvise(In.Handle(), 0, 0, POSIX_FADV_SEQUENTIAL);
 
     Writer.PutString(Entry.RelativePath);
     Writer.PutByte(0);

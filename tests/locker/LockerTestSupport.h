@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QByteArray>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QMap>
+#include <QString>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+// Fixtures shared by the locker tests: files with given content and mode, and a snapshot of a tree
+// (kind, permission bits and content digest of every item, links included and never followed).
+
+inline bool WriteTestFile(const QString& Path, const QByteArray& Data, int Mode = 0644) {
+    QDir().mkpath(QFileInfo(Path).path());
+    QFile File(Path);
+    if (!File.open(QIODevice::WriteOnly | QIODevice::Truncate) || File.write(Data) != Data.size())
+        return false;
+    File.close();
+    return ::chmod(QFile::encodeName(Path).constData(), static_cast<mode_t>(Mode)) == 0;
+}
+
+inline QByteArray ReadTestFile(const QString& Path) {
+    QFile File(Path);
+    return File.open(QIODevice::ReadOnly) ? File.readAll() : QByteArray();
+}
+
+inline QString DescribeItem(const QString& Path) {
+    struct stat St;
+    const QByteArray Encoded = QFile::encodeName(Path);
+    if (::lstat(Encoded.constData(), &St) != 0)
+        return QStringLiteral("missing");
+    const QString Mode = QString::number(St.st_mode & 07777, 8);
+    if (S_ISDIR(St.st_mode))
+        return QStringLiteral("dir ") + Mode;
+    if (S_ISLNK(St.st_mode)) {
+        char Target[4096];
+        const ssize_t N = ::readlink(Encoded.constData(), Target, sizeof Target);
+        return QStringLiteral("link ") + QString::fromUtf8(Target, N < 0 ? 0 : N);
+    }
+    if (!S_ISREG(St.st_mode))
+        return QStringLiteral("special");
+    // Content is read even from files without read permission: the tests run as root in CI.
+    return QStringLiteral("file ") + Mode + QLatin1Char(' ') +
+           QString::fromLatin1(QCryptographicHash::hash(ReadTestFile(Path), QCryptographicHash::Sha256).toHex());
+}
+
+// Relative path ("/" separated) -> description, for everything below Root.
+inline QMap<QString, QString> SnapshotTree(const QString& Root) {
+    QMap<QString, QString> Items;
+    QDirIterator It(Root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (It.hasNext()) {
+        const QString Path = It.next();
+        Items.insert(QDir(Root).relativeFilePath(Path), DescribeItem(Path));
+    }
+    return Items;
+}

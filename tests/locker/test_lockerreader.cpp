@@ -1,0 +1,239 @@
+#include "LockerCorpus.h"
+#include "LockerTestSupport.h"
+#include "uLocker.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <unistd.h>
+
+namespace {
+
+const QString Password = QStringLiteral("correct horse");
+
+} // namespace
+
+class TestLockerReader : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir FDir;
+    QString FLocker;
+    QString FRecovery;
+    QMap<QString, QString> FTree;
+
+    QString P(const QString& Name) const { return FDir.filePath(Name); }
+
+private slots:
+    // One locker of a tree with hidden files, an empty folder, a read-only file and non-ASCII names,
+    // shared by the tests below.
+    void initTestCase() {
+        const QString Src = P("src/Tree ñ");
+        QVERIFY(WriteTestFile(Src + "/plain.txt", "plain", 0640));
+        QVERIFY(WriteTestFile(Src + "/.hidden-file", "dot", 0600));
+        QVERIFY(WriteTestFile(Src + "/ro/locked.bin", QByteArray(70000, 'x'), 0444));
+        QVERIFY(WriteTestFile(Src + "/ümlaut/ß.txt", "sharp", 0644));
+        QVERIFY(WriteTestFile(Src + "/script.sh", "#!/bin/sh", 0755));
+        QVERIFY(QDir().mkpath(Src + "/empty/nested-empty"));
+        FTree = SnapshotTree(Src);
+        FLocker = P("tree.kvlocker");
+        const TLockerResult R = CreateLocker(Src, FLocker, Password);
+        QVERIFY2(R.Success, qPrintable(R.MessageText));
+        FRecovery = R.RecoveryCode;
+    }
+
+    void roundTrip_data() {
+        QTest::addColumn<bool>("WithRecoveryCode");
+        QTest::newRow("password") << false;
+        QTest::newRow("recovery code") << true;
+    }
+    void roundTrip() {
+        QFETCH(bool, WithRecoveryCode);
+        QTemporaryDir Out;
+        const QString Dest = Out.filePath("restore/here");
+        QList<int64_t> Dones;
+        int64_t Total = 0;
+        const TLockerResult R = ExtractLocker(FLocker, Dest, WithRecoveryCode ? FRecovery : Password,
+                                              [&](const QString&, int64_t D, int64_t T) {
+                                                  Dones.append(D);
+                                                  Total = T;
+                                              });
+        QVERIFY2(R.Success, qPrintable(R.MessageText));
+        QCOMPARE(R.MessageText, QStringLiteral("Locker extracted successfully."));
+        QCOMPARE(R.RecoveryCode, WithRecoveryCode ? FRecovery : QString());
+        // Folders get default permissions; files their own, read-only included.
+        QMap<QString, QString> Restored = SnapshotTree(Dest + "/Tree ñ");
+        QMap<QString, QString> Expected = FTree;
+        for (auto It = Expected.begin(); It != Expected.end(); ++It)
+            if (It.value().startsWith("dir "))
+                It.value() = Restored.value(It.key()).startsWith("dir ") ? Restored.value(It.key()) : "dir expected";
+        QCOMPARE(Restored, Expected);
+        QCOMPARE(Total, QFileInfo(FLocker).size() - 173);
+        QCOMPARE(Dones.last(), Total);
+        QVERIFY(std::is_sorted(Dones.cbegin(), Dones.cend()));
+
+        QString Message;
+        QCOMPARE(VerifyLocker(FLocker, Password, Message), true);
+        QVERIFY(Message.isEmpty());
+        QCOMPARE(VerifyLocker(FLocker, FRecovery, Message), false);
+        QCOMPARE(Message, QStringLiteral("Locker verification failed (MAC mismatch)."));
+    }
+
+    void wrongSecretWritesNothing() {
+        QTemporaryDir Out;
+        const QString Dest = Out.filePath("never");
+        const TLockerResult R = ExtractLocker(FLocker, Dest, "wrong");
+        QVERIFY(!R.Success);
+        QCOMPARE(R.MessageText, QStringLiteral("Invalid password or recovery code."));
+        QVERIFY(!PathExists(Dest));
+    }
+
+    void missingLockerAndEmptyDestination() {
+        QString Message = "x";
+        QVERIFY(!VerifyLocker(P("none.kvlocker"), Password, Message));
+        QCOMPARE(Message, QStringLiteral("Locker file does not exist."));
+        QCOMPARE(ExtractLocker(P("none.kvlocker"), P("d"), Password).MessageText,
+                 QStringLiteral("Locker file does not exist."));
+        QCOMPARE(ExtractLocker(FLocker, QString(), Password).MessageText,
+                 QStringLiteral("The destination folder cannot be empty."));
+    }
+
+    // An existing file is removed and created anew (read-only ones too, and a hard link elsewhere
+    // keeps its content); an existing folder is reused with what else it holds.
+    void replacesFilesAndReusesFolders() {
+        QTemporaryDir Out;
+        const QString Root = Out.filePath("Tree ñ");
+        QVERIFY(WriteTestFile(Root + "/plain.txt", "old and longer content", 0444));
+        QVERIFY(WriteTestFile(Root + "/ro/locked.bin", "old", 0400));
+        QVERIFY(WriteTestFile(Out.filePath("elsewhere"), "keep me"));
+        QVERIFY(::link(QFile::encodeName(Out.filePath("elsewhere")).constData(),
+                       QFile::encodeName(Root + "/script.sh").constData()) == 0);
+        QVERIFY(WriteTestFile(Root + "/ümlaut/extra.txt", "mine"));
+        const TLockerResult R = ExtractLocker(FLocker, Out.path(), Password);
+        QVERIFY2(R.Success, qPrintable(R.MessageText));
+        QCOMPARE(ReadTestFile(Root + "/plain.txt"), QByteArray("plain"));
+        QCOMPARE(ReadTestFile(Root + "/ro/locked.bin"), QByteArray(70000, 'x'));
+        QCOMPARE(ReadTestFile(Out.filePath("elsewhere")), QByteArray("keep me"));
+        QCOMPARE(ReadTestFile(Root + "/script.sh"), QByteArray("#!/bin/sh"));
+        QCOMPARE(ReadTestFile(Root + "/ümlaut/extra.txt"), QByteArray("mine"));
+        QCOMPARE(DescribeItem(Root + "/plain.txt").section(' ', 0, 1), QStringLiteral("file 640"));
+    }
+
+    // Links planted in the destination are never written through.
+    void plantedLinks() {
+        QTemporaryDir Out;
+        QVERIFY(QDir().mkpath(Out.filePath("target-dir")));
+        QVERIFY(WriteTestFile(Out.filePath("target-file"), "untouched"));
+        const QString Root = Out.filePath("dest/Tree ñ");
+        QVERIFY(QDir().mkpath(Root));
+        // A link where a file goes is replaced by the file; the link's target stays as it was.
+        QVERIFY(::symlink(QFile::encodeName(Out.filePath("target-file")).constData(),
+                          QFile::encodeName(Root + "/plain.txt").constData()) == 0);
+        // A link where a folder goes stops the extraction before anything is written through it.
+        QVERIFY(::symlink(QFile::encodeName(Out.filePath("target-dir")).constData(),
+                          QFile::encodeName(Root + "/ümlaut").constData()) == 0);
+        const TLockerResult R = ExtractLocker(FLocker, Out.filePath("dest"), Password);
+        QVERIFY(!R.Success);
+        QCOMPARE(
+            R.MessageText,
+            QStringLiteral("An existing item that is not a folder is in the way of a folder from the locker.\r\n") +
+                Root + "/ümlaut");
+        QCOMPARE(ReadTestFile(Out.filePath("target-file")), QByteArray("untouched"));
+        QVERIFY(QDir(Out.filePath("target-dir")).isEmpty());
+
+        QVERIFY(::unlink(QFile::encodeName(Root + "/ümlaut").constData()) == 0);
+        const TLockerResult Again = ExtractLocker(FLocker, Out.filePath("dest"), Password);
+        QVERIFY2(Again.Success, qPrintable(Again.MessageText));
+        QCOMPARE(ReadTestFile(Root + "/plain.txt"), QByteArray("plain"));
+        QVERIFY(FileExists(Root + "/plain.txt"));
+        QCOMPARE(ReadTestFile(Out.filePath("target-file")), QByteArray("untouched"));
+
+        // The root folder itself as a planted link.
+        QTemporaryDir Other;
+        QVERIFY(::symlink(QFile::encodeName(Out.filePath("target-dir")).constData(),
+                          QFile::encodeName(Other.filePath("Tree ñ")).constData()) == 0);
+        QVERIFY(!ExtractLocker(FLocker, Other.path(), Password).Success);
+        QVERIFY(QDir(Out.filePath("target-dir")).isEmpty());
+    }
+
+    // A single-file locker whose content bears the locker's own name must not replace the locker.
+    void neverOverItself() {
+        QTemporaryDir Out;
+        QVERIFY(WriteTestFile(Out.filePath("src/data"), "content"));
+        const QString Locker = Out.filePath("box/data");
+        QVERIFY(QDir().mkpath(Out.filePath("box")));
+        QVERIFY(CreateLocker(Out.filePath("src/data"), Locker, Password).Success);
+        const QByteArray Bytes = ReadTestFile(Locker);
+        const TLockerResult R = ExtractLocker(Locker, Out.filePath("box"), Password);
+        QVERIFY(!R.Success);
+        QCOMPARE(R.MessageText, QStringLiteral("The locker cannot be extracted over itself.\r\n") + Locker);
+        QCOMPARE(ReadTestFile(Locker), Bytes);
+    }
+
+    void singleFile() {
+        QTemporaryDir Out;
+        QVERIFY(WriteTestFile(Out.filePath("report.pdf"), "%PDF", 0604));
+        QVERIFY(CreateLocker(Out.filePath("report.pdf"), Out.filePath("r.kvlocker"), Password).Success);
+        const TLockerResult R = ExtractLocker(Out.filePath("r.kvlocker"), Out.filePath("back"), Password);
+        QVERIFY2(R.Success, qPrintable(R.MessageText));
+        QCOMPARE(SnapshotTree(Out.filePath("back")).keys(), QStringList{"report.pdf"});
+        QCOMPARE(DescribeItem(Out.filePath("back/report.pdf")).section(' ', 0, 1), QStringLiteral("file 604"));
+    }
+
+    // Stored permissions come back masked to 0777, without set-id or sticky bits; stored read-only
+    // wins over write bits; a locker written without permission bits gives private files.
+    void restoredPermissions_data() {
+        QTest::addColumn<int>("Attr");
+        QTest::addColumn<int>("Mode");
+        QTest::newRow("setuid and sticky") << (0x20 | (07755 << 16)) << 0755;
+        QTest::newRow("setgid") << (0x20 | (02750 << 16)) << 0750;
+        QTest::newRow("read-only wins") << (0x21 | (0666 << 16)) << 0444;
+        QTest::newRow("owner write added") << (0x20 | (0444 << 16)) << 0644;
+        QTest::newRow("no permission bits") << 0x20 << 0600;
+        QTest::newRow("hidden and system cleared") << (0x26 | (0640 << 16)) << 0640;
+    }
+    void restoredPermissions() {
+        QFETCH(int, Attr);
+        QFETCH(int, Mode);
+        TCorpusPayload Payload;
+        Payload.RootName = "f.bin";
+        Payload.RootIsFolder = false;
+        Payload.Entries = {CorpusFile("f.bin", "data", Attr)};
+        QTemporaryDir Out;
+        QVERIFY(WriteTestFile(Out.filePath("l.kvlocker"), BuildCorpusLocker(CorpusPlaintext(Payload))));
+        const TLockerResult R = ExtractLocker(Out.filePath("l.kvlocker"), Out.filePath("d"), CorpusPassword);
+        QVERIFY2(R.Success, qPrintable(R.MessageText));
+        QCOMPARE(DescribeItem(Out.filePath("d/f.bin")).section(' ', 1, 1), QString::number(Mode, 8));
+        QVERIFY(!(GetFileAttributes(Out.filePath("d/f.bin")) & (Attr::Hidden | Attr::System)));
+    }
+
+    void cancelledKeepsWhatWasWritten() {
+        QTemporaryDir Out;
+        int Polls = 0;
+        const TLockerResult R = ExtractLocker(FLocker, Out.path(), Password, nullptr, [&] { return ++Polls >= 3; });
+        QVERIFY(!R.Success);
+        QCOMPARE(R.MessageText, QStringLiteral("Operation cancelled by user."));
+        QVERIFY(DirectoryExists(Out.filePath("Tree ñ")));
+    }
+
+    void isLockerFileName_data() {
+        QTest::addColumn<QString>("Path");
+        QTest::addColumn<bool>("Expected");
+        QTest::newRow("lower") << "/a/b.kvlocker" << true;
+        QTest::newRow("upper") << "/a/B.KVLOCKER" << true;
+        QTest::newRow("mixed") << "x.KvLocker" << true;
+        QTest::newRow("temporary") << "/a/b.kvlocker.tmp" << false;
+        QTest::newRow("no extension") << "/a/kvlocker" << false;
+        QTest::newRow("dot in folder") << "/a.kvlocker/b" << false;
+        QTest::newRow("name is extension") << "/a/.kvlocker" << true;
+        QTest::newRow("longer") << "b.kvlockers" << false;
+        QTest::newRow("dotless I") << "b.KVLOCKER" << true;
+    }
+    void isLockerFileName() {
+        QFETCH(QString, Path);
+        QFETCH(bool, Expected);
+        QCOMPARE(IsLockerFileName(Path), Expected);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLockerReader)
+#include "test_lockerreader.moc"

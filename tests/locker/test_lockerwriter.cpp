@@ -1,0 +1,461 @@
+#include "KelvarnError.h"
+#include "LockerTestSupport.h"
+#include "uLocker.h"
+#include "uSecurityUtils.h"
+
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace {
+
+const QString Password = QStringLiteral("pässword");
+
+struct TDecodedEntry {
+    QString Path;
+    bool IsDir = false;
+    int32_t Attr = 0;
+    QByteArray Data;
+};
+
+struct TDecoded {
+    QByteArray Bytes;
+    int64_t PayloadLength = 0;
+    QString RootName;
+    bool RootIsFolder = false;
+    QList<TDecodedEntry> Entries;
+    bool Authentic = false;
+};
+
+int32_t Int32At(const QByteArray& B, int Offset) {
+    uint32_t V = 0;
+    for (int I = 0; I < 4; ++I)
+        V |= uint32_t(uint8_t(B[Offset + I])) << (8 * I);
+    return int32_t(V);
+}
+
+// Decodes a locker independently of the reader: slot key, MAC over nonce and payload, then the
+// fields one by one with the field decoders.
+TDecoded Decode(const QString& Path, const QString& Secret, bool RecoverySlot = false) {
+    TDecoded D;
+    D.Bytes = ReadTestFile(Path);
+    const int Slot = RecoverySlot ? 65 : 13;
+    const QByteArray Salt = D.Bytes.mid(Slot + 4, 16);
+    const QByteArray Master =
+        XorBytes(D.Bytes.mid(Slot + 20, 32), Pbkdf2Sha256(Secret, Salt, Int32At(D.Bytes, Slot), 32));
+    const QByteArray Nonce = D.Bytes.mid(117, 16);
+    memcpy(&D.PayloadLength, D.Bytes.constData() + 165, 8);
+    D.Authentic = HmacSha256(DeriveMacKey(Master), Nonce + D.Bytes.mid(173)) == D.Bytes.mid(133, 32);
+    if (!D.Authentic)
+        return D;
+    TFileStream In(Path, TFileStream::TMode::OpenReadShared);
+    In.Seek(173);
+    TAesCtrTransform T(DeriveEncryptionKey(Master), Nonce);
+    D.RootName = EncReadString(In, T);
+    D.RootIsFolder = EncReadByte(In, T) != 0;
+    const int32_t Count = EncReadInt32(In, T);
+    for (int32_t I = 0; I < Count; ++I) {
+        TDecodedEntry E;
+        E.Path = EncReadString(In, T);
+        E.IsDir = EncReadByte(In, T) != 0;
+        E.Attr = EncReadInt32(In, T);
+        const int64_t Size = EncReadInt64(In, T);
+        E.Data.resize(Size);
+        EncReadBuffer(In, T, E.Data.data(), int(Size));
+        D.Entries.append(E);
+    }
+    if (In.Position() != In.Size())
+        D.Authentic = false; // trailing bytes the writer should not have produced
+    return D;
+}
+
+const TDecodedEntry* FindEntry(const TDecoded& D, const QString& Path) {
+    for (const TDecodedEntry& E : D.Entries)
+        if (E.Path == Path)
+            return &E;
+    return nullptr;
+}
+
+} // namespace
+
+class TestLockerWriter : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir FDir;
+
+    QString P(const QString& Name) const { return FDir.filePath(Name); }
+
+private slots:
+    void folderTree() {
+        const QString Src = P("tree/Fotos ÄÖ");
+        QVERIFY(WriteTestFile(Src + "/a.txt", "alpha", 0640));
+        QVERIFY(WriteTestFile(Src + "/.secret", "hidden by name", 0600));
+        QVERIFY(WriteTestFile(Src + "/sub/readonly.bin", QByteArray(5000, 'r'), 0444));
+        QVERIFY(WriteTestFile(Src + "/sub/deeper/日本.txt", "unicode", 0644));
+        QVERIFY(QDir().mkpath(Src + "/empty"));
+        const QMap<QString, QString> Before = SnapshotTree(Src);
+
+        QList<int64_t> Dones;
+        int64_t LastTotal = -1;
+        const QString Locker = P("tree.kvlocker");
+        const TLockerResult R =
+            CreateLocker(Src + "/", Locker, Password, [&](const QString&, int64_t Done, int64_t Total) {
+                Dones.append(Done);
+                LastTotal = Total;
+            });
+        QVERIFY2(R.Success, qPrintable(R.MessageText));
+        QCOMPARE(R.MessageText, QStringLiteral("Locker created successfully."));
+        QVERIFY(QRegularExpression("^([0-9A-F]{4}-){7}[0-9A-F]{4}$").match(R.RecoveryCode).hasMatch());
+        QCOMPARE(SnapshotTree(Src), Before);
+
+        const TDecoded D = Decode(Locker, Password);
+        QVERIFY(D.Authentic);
+        QCOMPARE(Int32At(D.Bytes, 0), 5);
+        QCOMPARE(D.Bytes.mid(4, 5), QByteArray("KVLK4"));
+        QCOMPARE(Int32At(D.Bytes, 9), 4);
+        QCOMPARE(Int32At(D.Bytes, 13), 200000);
+        QCOMPARE(Int32At(D.Bytes, 65), 200000);
+        QCOMPARE(D.PayloadLength, int64_t(D.Bytes.size() - 173));
+        QCOMPARE(LastTotal, D.PayloadLength);
+        QCOMPARE(Dones.last(), D.PayloadLength);
+        QVERIFY(std::is_sorted(Dones.cbegin(), Dones.cend()));
+        QCOMPARE(D.RootName, QStringLiteral("Fotos ÄÖ"));
+        QVERIFY(D.RootIsFolder);
+        QCOMPARE(D.Entries.size(), 7);
+
+        // Each folder comes before what it holds.
+        for (qsizetype I = 0; I < D.Entries.size(); ++I) {
+            const QString Parent = D.Entries[I].Path.section('\\', 0, -2);
+            if (Parent.isEmpty())
+                continue;
+            bool ParentEarlier = false;
+            for (qsizetype J = 0; J < I; ++J)
+                ParentEarlier = ParentEarlier || (D.Entries[J].Path == Parent && D.Entries[J].IsDir);
+            QVERIFY2(ParentEarlier, qPrintable(D.Entries[I].Path));
+        }
+        const TDecodedEntry* ReadOnly = FindEntry(D, "sub\\readonly.bin");
+        QVERIFY(ReadOnly);
+        QCOMPARE(ReadOnly->Data, QByteArray(5000, 'r'));
+        QVERIFY(ReadOnly->Attr & 0x1);
+        QCOMPARE((ReadOnly->Attr >> 16) & 0777, 0444);
+        const TDecodedEntry* Hidden = FindEntry(D, ".secret");
+        QVERIFY(Hidden && (Hidden->Attr & 0x2));
+        QCOMPARE((Hidden->Attr >> 16) & 0777, 0600);
+        QVERIFY(FindEntry(D, "sub\\deeper\\日本.txt"));
+        QCOMPARE(FindEntry(D, "sub\\deeper\\日本.txt")->Data, QByteArray("unicode"));
+        const TDecodedEntry* Empty = FindEntry(D, "empty");
+        QVERIFY(Empty && Empty->IsDir && (Empty->Attr & 0x10) && Empty->Data.isEmpty());
+
+        // The recovery code opens the second slot.
+        QVERIFY(Decode(Locker, R.RecoveryCode, true).Authentic);
+        QVERIFY(!Decode(Locker, R.RecoveryCode, false).Authentic);
+    }
+
+    void singleFileAndEmptyFolder() {
+        QVERIFY(WriteTestFile(P("one/notes.md"), "# notes"));
+        const TLockerResult R = CreateLocker(P("one/notes.md"), P("one.kvlocker"), Password);
+        QVERIFY2(R.Success, qPrintable(R.MessageText));
+        const TDecoded D = Decode(P("one.kvlocker"), Password);
+        QVERIFY(D.Authentic);
+        QVERIFY(!D.RootIsFolder);
+        QCOMPARE(D.RootName, QStringLiteral("notes.md"));
+        QCOMPARE(D.Entries.size(), 1);
+        QCOMPARE(D.Entries[0].Path, QStringLiteral("notes.md"));
+        QCOMPARE(D.Entries[0].Data, QByteArray("# notes"));
+        QCOMPARE(D.PayloadLength, (4 + 8) + 5 + (4 + 8 + 13) + 7);
+
+        QVERIFY(QDir().mkpath(P("nothing")));
+        const TLockerResult E = CreateLocker(P("nothing"), P("nothing.kvlocker"), Password);
+        QVERIFY2(E.Success, qPrintable(E.MessageText));
+        const TDecoded DE = Decode(P("nothing.kvlocker"), Password);
+        QVERIFY(DE.Authentic && DE.RootIsFolder && DE.Entries.isEmpty());
+        QCOMPARE(DE.PayloadLength, Utf8FieldSize("nothing") + 5);
+    }
+
+    // Buffer boundaries: files of exactly one buffer and one byte more, after a small one that
+    // shifts them off any alignment.
+    void bufferBoundaries() {
+        QByteArray Exact(LockerFormat::CopyBufferSize, '\0');
+        for (int I = 0; I < Exact.size(); I += 97)
+            Exact[I] = char(I);
+        QVERIFY(WriteTestFile(P("big/a"), "x"));
+        QVERIFY(WriteTestFile(P("big/b"), Exact));
+        QVERIFY(WriteTestFile(P("big/c"), Exact + "!"));
+        const TLockerResult R = CreateLocker(P("big"), P("big.kvlocker"), Password);
+        QVERIFY2(R.Success, qPrintable(R.MessageText));
+        const TDecoded D = Decode(P("big.kvlocker"), Password);
+        QVERIFY(D.Authentic);
+        QCOMPARE(FindEntry(D, "b")->Data, Exact);
+        QCOMPARE(FindEntry(D, "c")->Data, Exact + "!");
+    }
+
+    void lockersDifferInEverySecret() {
+        QVERIFY(WriteTestFile(P("same/f"), "same"));
+        const TLockerResult A = CreateLocker(P("same"), P("same1.kvlocker"), Password);
+        const TLockerResult B = CreateLocker(P("same"), P("same2.kvlocker"), Password);
+        QVERIFY(A.Success && B.Success);
+        QVERIFY(A.RecoveryCode != B.RecoveryCode);
+        const QByteArray X = ReadTestFile(P("same1.kvlocker")), Y = ReadTestFile(P("same2.kvlocker"));
+        for (const auto& [Offset, Size] : {std::pair{17, 16}, {33, 32}, {69, 16}, {85, 32}, {117, 16}, {133, 32}})
+            QVERIFY2(X.mid(Offset, Size) != Y.mid(Offset, Size), qPrintable(QString::number(Offset)));
+    }
+
+    // Failures before anything is written: the message, no locker, an existing file at the locker
+    // path left alone, and the source unchanged.
+    void refusedBeforeWriting_data() {
+        QTest::addColumn<QString>("Kind");
+        QTest::addColumn<QString>("Message");
+        QTest::newRow("missing source") << "missing"
+                                        << "Source path does not exist.";
+        QTest::newRow("missing source, empty password") << "missing-nopass"
+                                                        << "Source path does not exist.";
+        QTest::newRow("empty password") << "nopass"
+                                        << "Locker password cannot be empty.";
+        QTest::newRow("file system root") << "root"
+                                          << "Invalid source path.";
+        QTest::newRow("link below") << "link-below"
+                                    << "A symbolic link cannot be put in a locker.";
+        QTest::newRow("link as source") << "link-source"
+                                        << "A symbolic link cannot be put in a locker.";
+        QTest::newRow("dangling link") << "dangling"
+                                       << "A symbolic link cannot be put in a locker.";
+        QTest::newRow("fifo below") << "fifo"
+                                    << "A socket, pipe or device cannot be put in a locker.";
+        QTest::newRow("socket below") << "socket"
+                                      << "A socket, pipe or device cannot be put in a locker.";
+        QTest::newRow("backslash name") << "backslash"
+                                        << "This name cannot be stored in a locker: it holds a backslash or "
+                                           "begins with a drive letter.";
+        QTest::newRow("drive name") << "drive"
+                                    << "This name cannot be stored in a locker: it holds a backslash or begins "
+                                       "with a drive letter.";
+        QTest::newRow("locker inside") << "inside"
+                                       << "The locker file cannot be the item being packed or lie inside it.";
+        QTest::newRow("locker is source") << "itself"
+                                          << "The locker file cannot be the item being packed or lie inside it.";
+    }
+    void refusedBeforeWriting() {
+        QFETCH(QString, Kind);
+        QFETCH(QString, Message);
+        QTemporaryDir Dir;
+        const QString Src = Dir.filePath("src");
+        QVERIFY(WriteTestFile(Src + "/keep.txt", "keep"));
+        QString Source = Src;
+        QString Locker = Dir.filePath("out.kvlocker");
+        QString Pass = Password;
+        const QByteArray Outside = QFile::encodeName(Dir.filePath("outside"));
+        QVERIFY(WriteTestFile(Dir.filePath("outside"), "outside"));
+        if (Kind == "missing" || Kind == "missing-nopass") {
+            Source = Dir.filePath("nope");
+            if (Kind == "missing-nopass")
+                Pass.clear();
+        } else if (Kind == "nopass") {
+            Pass.clear();
+        } else if (Kind == "root") {
+            Source = "/";
+        } else if (Kind == "link-below") {
+            QVERIFY(::symlink(Outside.constData(), QFile::encodeName(Src + "/link").constData()) == 0);
+        } else if (Kind == "link-source") {
+            Source = Dir.filePath("srclink");
+            QVERIFY(::symlink(QFile::encodeName(Src).constData(), QFile::encodeName(Source).constData()) == 0);
+        } else if (Kind == "dangling") {
+            Source = Dir.filePath("dangling");
+            QVERIFY(::symlink("/nonexistent/target", QFile::encodeName(Source).constData()) == 0);
+        } else if (Kind == "fifo") {
+            QVERIFY(
+                ::mkfifo(QFile::encodeName(Src + "/sub/pipe").constData(), 0600) == 0 ||
+                (QDir().mkpath(Src + "/sub") && ::mkfifo(QFile::encodeName(Src + "/sub/pipe").constData(), 0600) == 0));
+        } else if (Kind == "socket") {
+            const int Fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+            sockaddr_un Addr{};
+            Addr.sun_family = AF_UNIX;
+            const QByteArray SockPath = QFile::encodeName(Src + "/s");
+            QVERIFY(size_t(SockPath.size()) < sizeof Addr.sun_path);
+            memcpy(Addr.sun_path, SockPath.constData(), SockPath.size());
+            QVERIFY(::bind(Fd, reinterpret_cast<sockaddr*>(&Addr), sizeof Addr) == 0);
+            ::close(Fd);
+        } else if (Kind == "backslash") {
+            QVERIFY(WriteTestFile(Src + "/deep/a\\b", "x"));
+        } else if (Kind == "drive") {
+            QVERIFY(WriteTestFile(Src + "/C:x", "x"));
+        } else if (Kind == "inside") {
+            Locker = Src + "/sub/out.kvlocker";
+        } else if (Kind == "itself") {
+            Source = Src + "/keep.txt";
+            Locker = Source;
+        }
+        // Something the user had at the locker path stays untouched when nothing was written.
+        if (Kind != "inside" && Kind != "itself")
+            QVERIFY(WriteTestFile(Locker, "previous"));
+        const QMap<QString, QString> Before = SnapshotTree(Dir.path());
+
+        const TLockerResult R = CreateLocker(Source, Locker, Pass);
+        QVERIFY(!R.Success);
+        QVERIFY(R.RecoveryCode.isEmpty());
+        QCOMPARE(R.MessageText.section("\r\n", 0, 0), Message);
+        QCOMPARE(SnapshotTree(Dir.path()), Before);
+    }
+
+    void cancelled_data() {
+        QTest::addColumn<int>("AnswerTrueAt");
+        QTest::newRow("first poll") << 1;
+        QTest::newRow("inside a large file") << 5;
+    }
+    void cancelled() {
+        QFETCH(int, AnswerTrueAt);
+        QTemporaryDir Dir;
+        QVERIFY(WriteTestFile(Dir.filePath("src/small"), "s"));
+        QVERIFY(WriteTestFile(Dir.filePath("src/large"), QByteArray(3 * LockerFormat::CopyBufferSize, 'L')));
+        const QString Locker = Dir.filePath("c.kvlocker");
+        QVERIFY(WriteTestFile(Locker, "an older locker"));
+        const QMap<QString, QString> Source = SnapshotTree(Dir.filePath("src"));
+        int Polls = 0;
+        const TLockerResult R =
+            CreateLocker(Dir.filePath("src"), Locker, Password, nullptr, [&] { return ++Polls >= AnswerTrueAt; });
+        QVERIFY(!R.Success);
+        QCOMPARE(R.MessageText, QStringLiteral("Operation cancelled by user."));
+        QCOMPARE(Polls, AnswerTrueAt);
+        QVERIFY(!PathExists(Locker));
+        QCOMPARE(SnapshotTree(Dir.filePath("src")), Source);
+    }
+
+    // A file that grows, shrinks or is rewritten while it is copied fails the operation; the
+    // partial locker is deleted.
+    void fileChangesDuringCopy_data() {
+        QTest::addColumn<QString>("Change");
+        QTest::newRow("grows") << "grow";
+        QTest::newRow("shrinks") << "shrink";
+        QTest::newRow("rewritten") << "rewrite";
+    }
+    void fileChangesDuringCopy() {
+        QFETCH(QString, Change);
+        QTemporaryDir Dir;
+        const QString File = Dir.filePath("src/data");
+        QVERIFY(WriteTestFile(File, QByteArray(2 * LockerFormat::CopyBufferSize, 'd')));
+        const QString Locker = Dir.filePath("x.kvlocker");
+        bool Changed = false;
+        const TLockerResult R =
+            CreateLocker(Dir.filePath("src"), Locker, Password, [&](const QString& Path, int64_t, int64_t) {
+                if (Changed || Path != File)
+                    return;
+                Changed = true;
+                QFile F(File);
+                if (Change == "grow") {
+                    F.open(QIODevice::Append);
+                    F.write("more");
+                } else if (Change == "shrink") {
+                    F.resize(100);
+                } else {
+                    // Same size, new content: only the time tells.
+                    QTest::qSleep(20);
+                    F.open(QIODevice::ReadWrite);
+                    F.write("new");
+                }
+            });
+        QVERIFY(Changed);
+        QVERIFY(!R.Success);
+        QCOMPARE(R.MessageText, QStringLiteral("A file changed while it was being put in the locker.\r\n") + File);
+        QVERIFY(!PathExists(Locker));
+    }
+
+    // An existing locker path is replaced by a new file: another name for the old file keeps it.
+    void replacesWithoutWritingThroughLinks() {
+        QTemporaryDir Dir;
+        QVERIFY(WriteTestFile(Dir.filePath("src/f"), "content"));
+        QVERIFY(WriteTestFile(Dir.filePath("other"), "precious"));
+        const QString Locker = Dir.filePath("l.kvlocker");
+        QVERIFY(::link(QFile::encodeName(Dir.filePath("other")).constData(), QFile::encodeName(Locker).constData()) ==
+                0);
+        QVERIFY(CreateLocker(Dir.filePath("src"), Locker, Password).Success);
+        QCOMPARE(ReadTestFile(Dir.filePath("other")), QByteArray("precious"));
+        QVERIFY(Decode(Locker, Password).Authentic);
+
+        const QString Linked = Dir.filePath("link.kvlocker");
+        QVERIFY(::symlink(QFile::encodeName(Dir.filePath("other")).constData(),
+                          QFile::encodeName(Linked).constData()) == 0);
+        QVERIFY(CreateLocker(Dir.filePath("src"), Linked, Password).Success);
+        QCOMPARE(ReadTestFile(Dir.filePath("other")), QByteArray("precious"));
+        QVERIFY(FileExists(Linked));
+    }
+
+    void noCallbacksNeeded() {
+        QVERIFY(WriteTestFile(P("quiet/f"), "q"));
+        QVERIFY(CreateLocker(P("quiet"), P("quiet.kvlocker"), Password, nullptr, nullptr).Success);
+    }
+
+    void throttle() {
+        QList<int64_t> Calls;
+        const TLockerProgressProc Progress = [&](const QString&, int64_t Done, int64_t) { Calls.append(Done); };
+        uint64_t LastTick = 0;
+        int64_t LastDone = -1;
+        const uint64_t Now = 1000000;
+        const int64_t Total = 100 << 20;
+        NotifyProgressThrottledAt(Progress, "p", 10, Total, LastTick, LastDone, Now);                   // first: always
+        NotifyProgressThrottledAt(Progress, "p", 20, Total, LastTick, LastDone, Now + 50);              // held back
+        NotifyProgressThrottledAt(Progress, "p", 30, Total, LastTick, LastDone, Now + 120);             // 120 ms passed
+        NotifyProgressThrottledAt(Progress, "p", 30 + (8 << 20), Total, LastTick, LastDone, Now + 121); // 8 MiB
+        NotifyProgressThrottledAt(Progress, "p", 31 + (8 << 20), Total, LastTick, LastDone, Now + 122); // held back
+        NotifyProgressThrottledAt(Progress, "p", Total, Total, LastTick, LastDone, Now + 122);          // the end
+        NotifyProgressThrottledAt(Progress, "p", 0, Total, LastTick, LastDone, Now + 122);              // the start
+        QCOMPARE(Calls, (QList<int64_t>{10, 30, 30 + (8 << 20), Total, 0}));
+        QCOMPARE(LastDone, 0);
+        QCOMPARE(LastTick, Now + 122);
+
+        uint64_t Tick = 7;
+        int64_t Done = -1;
+        NotifyProgressThrottled(nullptr, "p", 5, 10, Tick, Done);
+        NotifyProgress(nullptr, "p", 5, 10);
+        QCOMPARE(Tick, uint64_t(7));
+        QCOMPARE(Done, int64_t(-1));
+    }
+
+    void cancelCheckAndAttributes() {
+        CheckCancelled(nullptr);
+        CheckCancelled([] { return false; });
+        try {
+            CheckCancelled([] { return true; });
+            QFAIL("no error");
+        } catch (const EKelvarnError& Error) {
+            QCOMPARE(Error.Message(), QStringLiteral("Operation cancelled by user."));
+        }
+        QCOMPARE(FileAttributesOrZero(P("does-not-exist")), 0);
+        QVERIFY(WriteTestFile(P("attr/.h"), "h", 0444));
+        const int32_t A = FileAttributesOrZero(P("attr/.h"));
+        QVERIFY((A & 0x1) && (A & 0x2));
+        QCOMPARE((A >> 16) & 0777, 0444);
+    }
+
+    void collectEntriesOrder() {
+        QVERIFY(WriteTestFile(P("walk/x/y/z"), "z"));
+        QVERIFY(WriteTestFile(P("walk/w"), "w"));
+        QList<TEntryInfo> List;
+        CollectEntries(P("walk"), P("walk"), List);
+        QStringList Paths;
+        for (const TEntryInfo& E : List) {
+            Paths << E.RelativePath;
+            QCOMPARE(E.SourceFullPath, P("walk/") + StoredPathToLocal(E.RelativePath));
+        }
+        QCOMPARE(Paths.size(), 4);
+        QVERIFY(Paths.indexOf("x") < Paths.indexOf("x\\y"));
+        QVERIFY(Paths.indexOf("x\\y") < Paths.indexOf("x\\y\\z"));
+    }
+
+    void unreadableFolderFails() {
+        if (::geteuid() == 0)
+            QSKIP("permissions do not bind the superuser");
+        QVERIFY(WriteTestFile(P("locked/inner/f"), "f"));
+        QVERIFY(::chmod(QFile::encodeName(P("locked/inner")).constData(), 0) == 0);
+        const TLockerResult R = CreateLocker(P("locked"), P("locked.kvlocker"), Password);
+        ::chmod(QFile::encodeName(P("locked/inner")).constData(), 0755);
+        QVERIFY(!R.Success);
+        QVERIFY2(R.MessageText.contains(P("locked/inner")), qPrintable(R.MessageText));
+        QVERIFY(!PathExists(P("locked.kvlocker")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLockerWriter)
+#include "test_lockerwriter.moc"
