@@ -415,7 +415,9 @@ QList<TCorpusCase> BuildLockerCorpus() {
                        {"dot_component", QStringLiteral("a\\.\\x")},
                        {"empty_component", QStringLiteral("a\\\\x")},
                        {"nul_component", QStringLiteral("a") + QChar(0) + QStringLiteral("\\x")},
-                       {"dotdot_only_component", QStringLiteral("x\\..\\..")}};
+                       {"dotdot_only_component", QStringLiteral("x\\..\\..")},
+                       // Joined as it stands, this one would land beside the destination's parent.
+                       {"deep_escape", QStringLiteral("a\\..\\..\\..\\..\\..\\escaped")}};
         for (const auto& R : Refused)
             Add(QStringLiteral("traversal_%1").arg(QLatin1String(R.Name)), Locker(FolderWithPath(R.Path)), Outside, Ok,
                 true);
