@@ -175,6 +175,25 @@ private slots:
         QVERIFY(VerifyByCode.Err.contains("Locker verification failed (MAC mismatch)."));
     }
 
+    // A folder's ".hidden" list is content like any other file: restoring the names it lists must not
+    // rewrite or remove it.
+    void roundTripKeepsAFolderHiddenList() {
+        QTemporaryDir Tmp;
+        const QString Source = Tmp.path() + "/listed";
+        WriteFile(Source + "/sub/.hidden", "foo\nbar\n");
+        WriteFile(Source + "/sub/foo", "f");
+        WriteFile(Source + "/sub/bar", "b");
+        WriteFile(Source + "/sub/shown", "s");
+        const QMap<QString, QString> Original = Snapshot(Source);
+        QVERIFY(!Create(Source, Tmp.path() + "/listed.kvlocker").isEmpty());
+        QCOMPARE(RunKvlocker({"extract", "--password-stdin", Tmp.path() + "/listed.kvlocker", Tmp.path() + "/out"},
+                             Line(Password))
+                     .Exit,
+                 0);
+        QCOMPARE(ReadFile(Tmp.path() + "/out/listed/sub/.hidden"), QByteArray("foo\nbar\n"));
+        QCOMPARE(Snapshot(Tmp.path() + "/out/listed"), Original);
+    }
+
     void defaultNamesForFileAndFolder() {
         QTemporaryDir Tmp;
         WriteFile(Tmp.path() + "/report.txt", "quarterly", 0600);
