@@ -81,9 +81,15 @@ int ExtractAside(const QString& Locker, const QString& Folder, const QString& Se
             Exit =
                 ReportFailure(QStringLiteral("Cannot create a folder in \"%1\". %2").arg(Folder, Aside.errorString()));
         } else {
-            TProgressBar Bar(QStringLiteral("Extracting"));
-            const TLockerResult Result = Extract(Locker, Aside.path(), Secret, Bar);
-            Bar.Finish();
+            TLockerResult Result;
+            {
+                TProgressBar Bar(QStringLiteral("Extracting"));
+                try {
+                    Result = Extract(Locker, Aside.path(), Secret, Bar);
+                } catch (const EKelvarnError& E) {
+                    Result.MessageText = E.Message(); // the locker could not even be opened
+                }
+            }
             if (!Result.Success) {
                 Exit = ReportFailure(Result.MessageText);
             } else {
@@ -103,9 +109,13 @@ int ExtractAside(const QString& Locker, const QString& Folder, const QString& Se
                         Exit = ReportFailure(
                             QStringLiteral("\"%1\" already exists. Use --force to extract over it.").arg(Target));
                     } else {
-                        RenameNoReplace(Aside.path() + QLatin1Char('/') + Items.first(), Target);
-                        PrintErr(QStringLiteral("Extracted: %1").arg(Target));
-                        Exit = ExitSuccess;
+                        try {
+                            RenameNoReplace(Aside.path() + QLatin1Char('/') + Items.first(), Target);
+                            PrintErr(QStringLiteral("Extracted: %1").arg(Target));
+                            Exit = ExitSuccess;
+                        } catch (const EKelvarnError& E) {
+                            Exit = ReportFailure(E.Message());
+                        }
                     }
                 }
             }

@@ -1,11 +1,14 @@
 #include "CliCommands.h"
 #include "KelvarnError.h"
+#include "PlatformFiles.h"
 #include "ProgressBar.h"
 #include "SecretPrompt.h"
 #include "uLocker.h"
 
 int RunVerify(const TCliArguments& Args) {
     const QString Locker = CleanCliPath(Args.Operands.at(0));
+    if (!FileExists(Locker))
+        return ReportFailure(QStringLiteral("Locker file does not exist."));
     QString Password;
     try {
         Password = AskSecret(Args.PasswordStdin, QStringLiteral("Password: "), false);
