@@ -2,14 +2,25 @@
 
 #include <atomic>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
+#endif
+
 namespace Sha256Core {
 
 namespace {
 
 bool DetectHardware() {
 #if defined(__x86_64__) || defined(__i386__)
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("sha") && __builtin_cpu_supports("sse4.1") && __builtin_cpu_supports("ssse3");
+    // cpuid directly: not every compiler's __builtin_cpu_supports knows the SHA feature.
+    unsigned Eax = 0, Ebx = 0, Ecx = 0, Edx = 0;
+    if (!__get_cpuid(1, &Eax, &Ebx, &Ecx, &Edx))
+        return false;
+    const bool Ssse3 = (Ecx & bit_SSSE3) != 0, Sse41 = (Ecx & bit_SSE4_1) != 0;
+    if (__get_cpuid_max(0, nullptr) < 7)
+        return false;
+    __cpuid_count(7, 0, Eax, Ebx, Ecx, Edx);
+    return Ssse3 && Sse41 && (Ebx & bit_SHA) != 0;
 #else
     return false;
 #endif
