@@ -98,7 +98,8 @@ struct TWriteState {
 void CopyFileEntry(TEntryInfo& Entry, TPayloadWriter& Writer, const TLockerProgressProc& Progress,
                    const TLockerCancelFunc& Cancel, int64_t& Done, int64_t& Total, uint64_t& LastTick,
                    int64_t& LastDone) {
-    TFileStream In(Entry.SourceFullPath, TFileStream::TMode::OpenReadShared);
+    // A file swapped for a link since the walk must not be followed to wherever it points.
+    TFileStream In(Entry.SourceFullPath, TFileStream::TMode::OpenReadSharedNoFollow);
     const TStatStamp Before = StampOf(In.Handle(), Entry.SourceFullPath);
     Total += Before.Size - Entry.Size;
     Entry.Size = Before.Size;

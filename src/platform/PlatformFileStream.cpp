@@ -50,6 +50,10 @@ TFileStream::TFileStream(const QString& Path, TMode Mode, int Permissions) : FPa
         Flags |= O_RDONLY;
         LockOp = LOCK_SH | LOCK_NB;
         break;
+    case TMode::OpenReadSharedNoFollow:
+        Flags |= O_RDONLY | O_NOFOLLOW;
+        LockOp = LOCK_SH | LOCK_NB;
+        break;
     case TMode::CreateExclusive:
         // Never write through a link planted at the path: the data would land wherever it points.
         Flags |= O_RDWR | O_CREAT | O_NOFOLLOW;
@@ -61,7 +65,7 @@ TFileStream::TFileStream(const QString& Path, TMode Mode, int Permissions) : FPa
         Flags |= O_RDWR;
         break;
     }
-    FWritable = Mode != TMode::OpenReadShared;
+    FWritable = Mode != TMode::OpenReadShared && Mode != TMode::OpenReadSharedNoFollow;
 
     const int Fd = ::open(Encoded.constData(), Flags, static_cast<mode_t>(Permissions & 0777));
     if (Fd < 0) {
@@ -91,7 +95,7 @@ TFileStream::TFileStream(const QString& Path, TMode Mode, int Permissions) : FPa
                 break;
             RaiseOpen(Path, SystemErrorText(errno));
         }
-        if (Mode == TMode::OpenReadShared)
+        if (!FWritable)
             ::posix_fadvise(Fd, 0, 0, POSIX_FADV_SEQUENTIAL); // a hint for read-ahead; failure is harmless
         // Truncate only once the lock is ours, so a file another instance is using is never cut.
         if (Mode == TMode::CreateExclusive && St.st_size != 0 && ::ftruncate(Fd, 0) != 0)

@@ -74,10 +74,11 @@ QString SystemErrorText(int Errno);
 class TFileStream {
 public:
     enum class TMode {
-        OpenReadShared,  // read; others may read (shared lock), a writer holding it makes the open fail
-        CreateExclusive, // create or truncate, write (and read); exclusive lock; mode 0600 when created
-        CreateNew,       // like CreateExclusive but fails if anything exists at the path (O_EXCL)
-        OpenReadWrite    // existing file, read and write, exclusive lock
+        OpenReadShared,         // read; others may read (shared lock), a writer holding it makes the open fail
+        OpenReadSharedNoFollow, // the same, but a symbolic link at the path makes the open fail (ELOOP)
+        CreateExclusive,        // create or truncate, write (and read); exclusive lock; mode 0600 when created
+        CreateNew,              // like CreateExclusive but fails if anything exists at the path (O_EXCL)
+        OpenReadWrite           // existing file, read and write, exclusive lock
     };
     // Raises "Cannot open file \"<path>\". <system message>" on failure.
     TFileStream(const QString& Path, TMode Mode, int Permissions = 0600);

@@ -362,6 +362,30 @@ private slots:
         QVERIFY(!PathExists(Locker));
     }
 
+    // A file swapped for a link after the walk is not followed: the secret it points to stays out.
+    void fileSwappedForLinkAfterWalk() {
+        QTemporaryDir Dir;
+        const QString Second = Dir.filePath("src/b");
+        QVERIFY(WriteTestFile(Dir.filePath("src/a"), "first"));
+        QVERIFY(WriteTestFile(Second, "second"));
+        QVERIFY(WriteTestFile(Dir.filePath("secret"), "not for the locker"));
+        const QString Locker = Dir.filePath("x.kvlocker");
+        bool Swapped = false;
+        const TLockerResult R =
+            CreateLocker(Dir.filePath("src"), Locker, Password, [&](const QString&, int64_t, int64_t) {
+                if (Swapped)
+                    return;
+                Swapped = true;
+                QVERIFY(QFile::remove(Second));
+                QVERIFY(::symlink(QFile::encodeName(Dir.filePath("secret")).constData(),
+                                  QFile::encodeName(Second).constData()) == 0);
+            });
+        QVERIFY(Swapped);
+        QVERIFY(!R.Success);
+        QVERIFY2(R.MessageText.contains(Second), qPrintable(R.MessageText));
+        QVERIFY(!PathExists(Locker));
+    }
+
     // An existing locker path is replaced by a new file: another name for the old file keeps it.
     void replacesWithoutWritingThroughLinks() {
         QTemporaryDir Dir;
