@@ -7,6 +7,8 @@
 namespace Sha256Core {
 
 extern const uint32_t InitialState[8];
+// The 64 round constants, 16-byte aligned for vector loads.
+extern const uint32_t RoundConstants[64];
 
 // Compresses Count consecutive 64-byte blocks.
 void CompressBlocks(uint32_t State[8], const uint8_t* Blocks, size_t Count);
