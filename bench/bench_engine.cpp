@@ -30,12 +30,12 @@ const QString BenchPassword = QStringLiteral("bench password");
 
 enum class TTree { OneFile, MediumFiles, SmallFiles };
 
-struct TTreeSpec {
+struct TTreeShape {
     const char* Name; // folder name under the base folder
     bool SingleFile;  // the locker source is the one file inside the folder
 };
 
-constexpr std::array<TTreeSpec, 3> TreeSpecs = {{
+constexpr std::array<TTreeShape, 3> TreeShapes = {{
     {"one-gib", true},        // one 1 GiB file
     {"medium-512mib", false}, // 2000 files, 512 MiB in all
     {"small-20000", false},   // 20000 files of about 1 KiB in nested folders
@@ -112,7 +112,7 @@ public:
     QString Locker(TTree Tree) {
         TState& S = Ensure(Tree);
         if (S.Locker.isEmpty()) {
-            const QString Path = FBase + QStringLiteral("/%1.kvlocker").arg(QLatin1String(Spec(Tree).Name));
+            const QString Path = FBase + QStringLiteral("/%1.kvlocker").arg(QLatin1String(Shape(Tree).Name));
             const TLockerResult Result = CreateLocker(S.Source, Path, BenchPassword);
             if (!Result.Success)
                 throw std::runtime_error("CreateLocker: " + Result.MessageText.toStdString());
@@ -172,13 +172,13 @@ private:
         }
     }
 
-    static const TTreeSpec& Spec(TTree Tree) { return TreeSpecs[static_cast<size_t>(Tree)]; }
+    static const TTreeShape& Shape(TTree Tree) { return TreeShapes[static_cast<size_t>(Tree)]; }
 
     TState& Ensure(TTree Tree) {
         TState& S = FStates[static_cast<size_t>(Tree)];
         if (S.Ready)
             return S;
-        const QString Folder = FBase + QLatin1Char('/') + QLatin1String(Spec(Tree).Name);
+        const QString Folder = FBase + QLatin1Char('/') + QLatin1String(Shape(Tree).Name);
         // The marker sits beside the tree, never inside it, so that it is not packed.
         const QString Marker = Folder + QStringLiteral(".complete");
         if (!QFile::exists(Marker)) {
@@ -188,7 +188,7 @@ private:
             if (!MarkerFile.open(QIODevice::WriteOnly))
                 throw std::runtime_error("cannot write marker");
         }
-        S.Source = Spec(Tree).SingleFile ? Folder + QStringLiteral("/data.bin") : Folder;
+        S.Source = Shape(Tree).SingleFile ? Folder + QStringLiteral("/data.bin") : Folder;
         S.Bytes = Measure(Folder);
         S.Ready = true;
         return S;

@@ -2,21 +2,16 @@
 
 #include "KelvarnError.h"
 #include "PlatformFiles.h"
+#include "uLockerFormat.h"
 
 #include <QFile>
 #include <QtEndian>
 
 namespace {
 
-// Offsets of the clear header; they hold because the magic is always written with length 5.
-constexpr qint64 MagicLengthOffset = 0;
-constexpr qint64 VersionOffset = 9;
-constexpr qint64 PasswordIterationsOffset = 13;
-constexpr qint64 RecoveryIterationsOffset = 65;
-constexpr qint64 PayloadLengthOffset = 165;
-constexpr qint64 HeaderSize = 173;
-constexpr char Magic[] = "KVLK4";
-constexpr int32_t SupportedVersion = 4;
+// The clear header lies at fixed offsets, since the magic is always written with its length 5.
+constexpr qint64 MagicLength = sizeof(LockerFormat::Magic) - 1;
+constexpr qint64 VersionOffset = 4 + MagicLength;
 
 template <typename T> T LittleEndianAt(const QByteArray& Header, qint64 Offset) {
     return qFromLittleEndian<T>(Header.constData() + Offset);
@@ -30,26 +25,26 @@ TLockerHeaderInfo ReadLockerHeaderInfo(const QString& LockerFile) {
     QFile File(LockerFile);
     if (!File.open(QIODevice::ReadOnly))
         throw EKelvarnError(QStringLiteral("Cannot open file \"%1\". %2").arg(LockerFile, File.errorString()));
-    const QByteArray Header = File.read(HeaderSize);
+    const QByteArray Header = File.read(LockerFormat::PayloadStart);
     TLockerHeaderInfo Info;
     Info.FileSize = File.size();
     // Fields are checked in file order, as a reader meets them.
     if (Header.size() < VersionOffset)
         throw EKelvarnError(QStringLiteral("Stream read error"));
-    if (LittleEndianAt<int32_t>(Header, MagicLengthOffset) != 5 ||
-        Header.mid(4, 5) != QByteArray::fromRawData(Magic, 5))
+    if (LittleEndianAt<int32_t>(Header, 0) != MagicLength ||
+        Header.mid(4, MagicLength) != QByteArray::fromRawData(LockerFormat::Magic, MagicLength))
         throw EKelvarnError(QStringLiteral("Invalid locker file."));
-    if (Header.size() < PasswordIterationsOffset)
+    if (Header.size() < LockerFormat::PasswordSlotOffset)
         throw EKelvarnError(QStringLiteral("Stream read error"));
     Info.Version = LittleEndianAt<int32_t>(Header, VersionOffset);
-    if (Info.Version != SupportedVersion)
+    if (Info.Version != LockerFormat::Version)
         throw EKelvarnError(QStringLiteral("Unsupported locker version."));
-    if (Header.size() < HeaderSize)
+    if (Header.size() < LockerFormat::PayloadStart)
         throw EKelvarnError(QStringLiteral("Stream read error"));
-    Info.PasswordIterations = LittleEndianAt<int32_t>(Header, PasswordIterationsOffset);
-    Info.RecoveryIterations = LittleEndianAt<int32_t>(Header, RecoveryIterationsOffset);
-    Info.PayloadLength = LittleEndianAt<int64_t>(Header, PayloadLengthOffset);
-    Info.PayloadStart = HeaderSize;
+    Info.PasswordIterations = LittleEndianAt<int32_t>(Header, LockerFormat::PasswordSlotOffset);
+    Info.RecoveryIterations = LittleEndianAt<int32_t>(Header, LockerFormat::RecoverySlotOffset);
+    Info.PayloadLength = LittleEndianAt<int64_t>(Header, LockerFormat::PayloadLengthOffset);
+    Info.PayloadStart = LockerFormat::PayloadStart;
     if (Info.PayloadLength < 0)
         throw EKelvarnError(QStringLiteral("Invalid locker payload length."));
     return Info;

@@ -1,3 +1,5 @@
+#include "TestFiles.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
@@ -44,24 +46,12 @@ QByteArray Line(const QString& Secret) {
     return Secret.toUtf8() + '\n';
 }
 
-QByteArray Enc(const QString& Path) {
-    return QFile::encodeName(Path);
-}
-
 void WriteFile(const QString& Path, const QByteArray& Data, mode_t Mode = 0644) {
-    QVERIFY(QDir().mkpath(QFileInfo(Path).absolutePath()));
-    QFile File(Path);
-    QVERIFY2(File.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(Path));
-    QCOMPARE(File.write(Data), Data.size());
-    File.close();
-    QCOMPARE(::chmod(Enc(Path).constData(), Mode), 0);
+    QVERIFY2(WriteTestFile(Path, Data, static_cast<int>(Mode)), qPrintable(Path));
 }
 
 QByteArray ReadFile(const QString& Path) {
-    QFile File(Path);
-    if (!File.open(QIODevice::ReadOnly))
-        return QByteArray("<missing>");
-    return File.readAll();
+    return ReadTestFile(Path, "<missing>");
 }
 
 QByteArray PseudoRandom(int Size, uint32_t Seed) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TestFiles.h"
+
 #include <QByteArray>
 #include <QCryptographicHash>
 #include <QDir>
@@ -13,20 +15,6 @@
 
 // Fixtures shared by the locker tests: files with given content and mode, and a snapshot of a tree
 // (kind, permission bits and content digest of every item, links included and never followed).
-
-inline bool WriteTestFile(const QString& Path, const QByteArray& Data, int Mode = 0644) {
-    QDir().mkpath(QFileInfo(Path).path());
-    QFile File(Path);
-    if (!File.open(QIODevice::WriteOnly | QIODevice::Truncate) || File.write(Data) != Data.size())
-        return false;
-    File.close();
-    return ::chmod(QFile::encodeName(Path).constData(), static_cast<mode_t>(Mode)) == 0;
-}
-
-inline QByteArray ReadTestFile(const QString& Path) {
-    QFile File(Path);
-    return File.open(QIODevice::ReadOnly) ? File.readAll() : QByteArray();
-}
 
 inline QString DescribeItem(const QString& Path) {
     struct stat St;

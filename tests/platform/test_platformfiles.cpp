@@ -1,5 +1,6 @@
 #include "KelvarnError.h"
 #include "PlatformFiles.h"
+#include "TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,23 +19,12 @@ namespace {
 
 constexpr char SystemXattr[] = "user.kelvarn.system";
 
-QByteArray Enc(const QString& Path) {
-    return QFile::encodeName(Path);
-}
-
 void WriteFile(const QString& Path, const QByteArray& Data, mode_t Mode = 0644) {
-    QFile File(Path);
-    QVERIFY2(File.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(Path));
-    QCOMPARE(File.write(Data), Data.size());
-    File.close();
-    QCOMPARE(::chmod(Enc(Path).constData(), Mode), 0);
+    QVERIFY2(WriteTestFile(Path, Data, static_cast<int>(Mode)), qPrintable(Path));
 }
 
 QByteArray ReadFile(const QString& Path) {
-    QFile File(Path);
-    if (!File.open(QIODevice::ReadOnly))
-        return QByteArray("<missing>");
-    return File.readAll();
+    return ReadTestFile(Path, "<missing>");
 }
 
 mode_t ModeOf(const QString& Path) {

@@ -29,9 +29,9 @@ QByteArray ReadAll(const QString& Path) {
 
 // The %s / %d / %.8X ... of a text, in order.
 QStringList Placeholders(const QString& Text) {
-    static const QRegularExpression Spec(QStringLiteral("%[-+ 0#]*\\d*(?:\\.\\d+)?[a-zA-Z%]"));
+    static const QRegularExpression Placeholder(QStringLiteral("%[-+ 0#]*\\d*(?:\\.\\d+)?[a-zA-Z%]"));
     QStringList Found;
-    for (auto It = Spec.globalMatch(Text); It.hasNext();)
+    for (auto It = Placeholder.globalMatch(Text); It.hasNext();)
         Found.append(It.next().captured());
     return Found;
 }
