@@ -209,9 +209,14 @@ bool SetSystemXattr(const QByteArray& Path, bool Set) {
 namespace PlatformFilesInternal {
 
 QSet<QByteArray> ReadHiddenNames(const QByteArray& Folder) {
+    return ReadHiddenNamesAt(AT_FDCWD, HiddenListPath(Folder));
+}
+
+QSet<QByteArray> ReadHiddenNamesAt(int DirFd, const QByteArray& ListPath) {
     QSet<QByteArray> Names;
-    // O_NONBLOCK: a FIFO planted under that name must not hang the listing.
-    TFd File(::open(HiddenListPath(Folder).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    // O_NONBLOCK: a FIFO planted under that name must not hang the listing. O_NOFOLLOW: a link
+    // planted there would make us read, and later rewrite, a file elsewhere.
+    TFd File(::openat(DirFd, ListPath.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW));
     QByteArray Content;
     if (File.Get() < 0 || !ReadAll(File.Get(), Content))
         return Names;

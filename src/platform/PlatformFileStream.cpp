@@ -44,15 +44,12 @@ TFileStream::TFileStream(const QString& Path, TMode Mode, int Permissions) : FPa
 
     // O_NONBLOCK keeps a FIFO at the path from blocking the open; it is cleared again below.
     int Flags = O_CLOEXEC | O_NONBLOCK;
-    int LockOp = LOCK_EX | LOCK_NB;
     switch (Mode) {
     case TMode::OpenReadShared:
         Flags |= O_RDONLY;
-        LockOp = LOCK_SH | LOCK_NB;
         break;
     case TMode::OpenReadSharedNoFollow:
         Flags |= O_RDONLY | O_NOFOLLOW;
-        LockOp = LOCK_SH | LOCK_NB;
         break;
     case TMode::CreateExclusive:
         // Never write through a link planted at the path: the data would land wherever it points.
@@ -76,6 +73,17 @@ TFileStream::TFileStream(const QString& Path, TMode Mode, int Permissions) : FPa
             RaiseOpen(Path, QStringLiteral("The path is a symbolic link."));
         RaiseOpen(Path, SystemErrorText(Saved));
     }
+    Adopt(Fd, Mode);
+}
+
+TFileStream::TFileStream(int Fd, const QString& Path, TMode Mode) : FPath(Path) {
+    FWritable = Mode != TMode::OpenReadShared && Mode != TMode::OpenReadSharedNoFollow;
+    Adopt(Fd, Mode);
+}
+
+void TFileStream::Adopt(int Fd, TMode Mode) {
+    const QString& Path = FPath;
+    const int LockOp = FWritable ? LOCK_EX | LOCK_NB : LOCK_SH | LOCK_NB;
     FHandle = Fd;
     try {
         struct stat St;

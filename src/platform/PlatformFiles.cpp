@@ -80,6 +80,10 @@ bool EncodePath(const QString& Path, QByteArray& Out) {
     return true;
 }
 
+bool RenameFallbackForced() {
+    return GForceRenameFallback;
+}
+
 void SplitFullPath(const QByteArray& Full, QByteArray& Folder, QByteArray& Name) {
     const qsizetype Slash = Full.lastIndexOf('/');
     if (Slash < 0) {
@@ -163,6 +167,7 @@ QList<TDirEntry> ListFolder(const QString& Folder) {
         const bool Hidden = Raw.startsWith('.') || HiddenNames.contains(Raw);
         Entry.Attributes = AttributesFromStat(St, Prefix + Raw, Hidden);
         Entry.Size = S_ISREG(St.st_mode) ? static_cast<int64_t>(St.st_size) : 0;
+        Entry.Identity = {static_cast<uint64_t>(St.st_dev), static_cast<uint64_t>(St.st_ino)};
         Entries.append(std::move(Entry));
     }
     return Entries;

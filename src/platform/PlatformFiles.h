@@ -39,11 +39,20 @@ bool SetFileAttributes(const QString& Path, uint32_t Attributes);
 
 enum class TEntryKind { File, Directory, SymLink, Other };
 
+// Which file an item is (device and inode): what a listing saw and what is opened afterwards must be
+// the same file, or the item was swapped in between.
+struct TFileIdentity {
+    uint64_t Dev = 0;
+    uint64_t Ino = 0;
+    bool operator==(const TFileIdentity&) const = default;
+};
+
 struct TDirEntry {
     QString Name;        // no "." or ".."
     TEntryKind Kind;     // from lstat: links are reported as links, never followed
     uint32_t Attributes; // as GetFileAttributes
     int64_t Size;        // regular files; 0 otherwise
+    TFileIdentity Identity = {};
 };
 // Hidden entries included, in the order the file system returns them. Raises when the folder
 // cannot be opened or read, and when an entry's name is not valid UTF-8 (it could not be named
@@ -82,6 +91,9 @@ public:
     };
     // Raises "Cannot open file \"<path>\". <system message>" on failure.
     TFileStream(const QString& Path, TMode Mode, int Permissions = 0600);
+    // Takes over Fd, which the caller opened (O_NONBLOCK included) as Mode would, and checks and
+    // locks it as that constructor does; Path names it in messages. Fd is closed if that fails.
+    TFileStream(int Fd, const QString& Path, TMode Mode);
     ~TFileStream();
     TFileStream(const TFileStream&) = delete;
     TFileStream& operator=(const TFileStream&) = delete;
@@ -102,6 +114,8 @@ public:
     const QString& FileName() const { return FPath; }
 
 private:
+    void Adopt(int Fd, TMode Mode);
+
     QString FPath;
     int FHandle = -1;
     int64_t FPosition = 0;

@@ -15,11 +15,16 @@ namespace PlatformFilesInternal {
 // would silently cut the path short at the system call.
 bool EncodePath(const QString& Path, QByteArray& Out);
 
+// The test seam of SetRenameNoReplaceFallbackForTest, for every rename without overwrite.
+bool RenameFallbackForced();
+
 // Name of the file-manager list of hidden names inside a folder.
 inline constexpr char HiddenListName[] = ".hidden";
 
 // The names listed in Folder's ".hidden" file (raw bytes, one per line); empty when there is none.
 QSet<QByteArray> ReadHiddenNames(const QByteArray& Folder);
+// The same for the list at ListPath relative to DirFd (HiddenListName inside a held folder).
+QSet<QByteArray> ReadHiddenNamesAt(int DirFd, const QByteArray& ListPath);
 
 // Folder and last component of a lexically normalised absolute path ("/" has an empty name).
 void SplitFullPath(const QByteArray& Full, QByteArray& Folder, QByteArray& Name);

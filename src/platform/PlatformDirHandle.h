@@ -1,0 +1,127 @@
+#pragma once
+
+#include "PlatformFiles.h"
+
+#include <QList>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <sys/stat.h>
+#include <sys/types.h>
+
+// File operations relative to folders held open by descriptor. A path is resolved once, when its
+// folder is opened; everything below it is reached by single names relative to held descriptors and
+// never through a symbolic link, so an item renamed away or swapped for a link afterwards cannot
+// redirect a write, a listing or a removal to somewhere else. Names given to these functions are
+// single components (not empty, ".", "..", and without "/"). Failures raise EKelvarnError with the
+// item's path (for the message only) and the system's message.
+
+TFileIdentity IdentityOf(const struct stat& St);
+
+class TDirHandle {
+public:
+    TDirHandle() = default;
+    ~TDirHandle();
+    TDirHandle(TDirHandle&& Other) noexcept;
+    TDirHandle& operator=(TDirHandle&& Other) noexcept;
+    TDirHandle(const TDirHandle&) = delete;
+    TDirHandle& operator=(const TDirHandle&) = delete;
+
+    // Opens the folder at Path; its last component must be a folder, not a link to one, unless
+    // FollowLink allows a link there (a folder the user named, resolved this once).
+    static TDirHandle Open(const QString& Path, bool FollowLink = false);
+
+    bool IsOpen() const { return FFd >= 0; }
+    int Fd() const { return FFd; }
+    // The path the folder was reached by, for messages; it may no longer lead here.
+    const QString& Path() const { return FPath; }
+    QString ChildPath(const QString& Name) const;
+    TDirHandle Duplicate() const;
+    struct stat Stat() const;
+    TFileIdentity Identity() const;
+
+    // lstat of a child; false with errno kept (ENOENT when nothing is there).
+    bool StatChild(const QString& Name, struct stat& St) const;
+    // Opens a child folder, never through a link. When Expected is given, the folder opened must be
+    // that one (the listing saw it), else it raises that the item changed.
+    TDirHandle OpenFolder(const QString& Name, const TFileIdentity* Expected = nullptr) const;
+    // Creates a new child folder (never an existing one) and opens it.
+    TDirHandle CreateFolder(const QString& Name, mode_t Mode = 0700) const;
+    // A new regular file, created exclusively (nothing may exist at the name), read and write.
+    std::unique_ptr<TFileStream> CreateFile(const QString& Name, int Permissions = 0600) const;
+    // An existing regular file for reading with a shared lock, never through a link; Expected as
+    // for OpenFolder.
+    std::unique_ptr<TFileStream> OpenFileForReading(const QString& Name, const TFileIdentity* Expected = nullptr) const;
+
+    // Hidden entries included; links are reported as links. As ListFolder.
+    QList<TDirEntry> List() const;
+
+    // The attribute bits of a child, as GetFileAttributes gives them.
+    uint32_t ChildAttributes(const QString& Name) const;
+
+    // Removes a file or link (never a folder).
+    void Unlink(const QString& Name) const;
+    // Removes an empty child folder.
+    void RemoveEmptyFolder(const QString& Name) const;
+    // Removes a child and, for a folder, everything below it, without following any link. Folders
+    // of the user that deny writing are opened up first so that their content can go. Nothing
+    // there is no error.
+    void RemoveTree(const QString& Name) const;
+    // Removes everything inside this folder; the folder stays.
+    void RemoveContents() const;
+
+    // Moves the child Name to Target/TargetName, never replacing anything there:
+    // renameat2(RENAME_NOREPLACE), else link + unlink for a file or a placeholder folder for a folder.
+    void RenameNoReplace(const QString& Name, const TDirHandle& Target, const QString& TargetName) const;
+    // Moves the child Name to Target/TargetName, replacing a file or link there (renameat).
+    void RenameReplace(const QString& Name, const TDirHandle& Target, const QString& TargetName) const;
+
+    void SetMode(mode_t Mode) const;
+    // fsync of the folder, so that names created or moved in it reach the disk.
+    void Sync() const;
+
+private:
+    TDirHandle(int Fd, QString Path) : FFd(Fd), FPath(std::move(Path)) {}
+    int FFd = -1;
+    QString FPath;
+};
+
+// A private folder (mode 0700, the user's own) created inside Parent for work that must stay out of
+// sight until it is complete. It is reached only through its descriptor, holds an exclusive lock
+// while it lives (so that RemoveStagingLeftovers knows it is in use), and is removed with everything
+// in it when the object goes, unless its content was moved out first.
+class TStagingFolder {
+public:
+    explicit TStagingFolder(const TDirHandle& Parent);
+    ~TStagingFolder();
+    TStagingFolder(const TStagingFolder&) = delete;
+    TStagingFolder& operator=(const TStagingFolder&) = delete;
+
+    const TDirHandle& Folder() const { return FFolder; }
+    const TDirHandle& Parent() const { return FParent; }
+    // Moves the staged item Name into the parent folder as TargetName, never replacing anything.
+    void MoveOut(const QString& Name, const QString& TargetName) const;
+    // Removes the folder and its content now; raises on failure. Only the folder this object
+    // created is removed, even if something else has taken its name meanwhile.
+    void Remove();
+    bool IsRemoved() const { return !FFolder.IsOpen(); }
+
+private:
+    TDirHandle FParent;
+    TDirHandle FFolder;
+    QString FName;
+};
+
+// Names of staging folders begin with this text.
+inline constexpr char StagingFolderPrefix[] = ".kvlocker-staging-";
+// Removes the staging folders that an interrupted operation left in Folder: those of the user that
+// no living TStagingFolder holds. Returns how many were removed; raises when one cannot be.
+int RemoveStagingLeftovers(const TDirHandle& Folder);
+
+// Test seam: called with the step's name just before certain steps of the descriptor-relative
+// operations ("RemoveTree:descend", and the callers' own), so that a test can swap an item for a
+// link at exactly that moment. Empty by default.
+using TFileStepHook = std::function<void(const char* Step, const QString& Path)>;
+void SetFileStepHookForTest(TFileStepHook Hook);
+void RunFileStepHook(const char* Step, const QString& Path);
