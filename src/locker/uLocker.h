@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 // The locker engine's public face: one file or folder tree <-> one encrypted, authenticated locker.
 
@@ -26,6 +27,50 @@ TLockerResult CreateLocker(const QString& Source, const QString& LockerFile, con
 TLockerResult ExtractLocker(const QString& LockerFile, const QString& DestFolder, const QString& Secret,
                             const TLockerProgressProc& Progress = nullptr, const TLockerCancelFunc& Cancel = nullptr);
 bool VerifyLocker(const QString& LockerFile, const QString& Password, QString& Message);
+// The same on a locker the caller holds open (for example one it has just written and has not yet
+// given its final name).
+bool VerifyLocker(TFileStream& Locker, const QString& Password, QString& Message);
+// Writes the locker into Locker, a new, empty file the caller created and holds open; the caller
+// gives it its name and removes it when the result is a failure.
+TLockerResult CreateLocker(const QString& Source, TFileStream& Locker, const QString& Password,
+                           const TLockerProgressProc& Progress = nullptr, const TLockerCancelFunc& Cancel = nullptr);
+
+// A locker extracted into a private staging folder (PlatformDirHandle.h), where it waits, unseen,
+// to be moved into place. The payload is decrypted and authenticated in the same single pass, so the
+// bytes that are written are the bytes that were authenticated; a locker that does not authenticate
+// leaves nothing behind. Whatever is still staged, and any folder Extract had to create for it, is
+// removed when the object goes.
+class TLockerStaging {
+public:
+    TLockerStaging();
+    ~TLockerStaging();
+    TLockerStaging(const TLockerStaging&) = delete;
+    TLockerStaging& operator=(const TLockerStaging&) = delete;
+
+    // Extracts into a new staging folder inside Folder (created, with missing parents, when it does
+    // not exist). Nothing outside the staging folder is written. The result is that of
+    // ExtractLocker; an error opening LockerFile reaches the caller as an error.
+    TLockerResult Extract(const QString& LockerFile, const QString& Folder, const QString& Secret,
+                          const TLockerProgressProc& Progress = nullptr, const TLockerCancelFunc& Cancel = nullptr);
+    bool IsExtracted() const;
+    // The stored name of the item and its kind, once extracted.
+    const QString& RootName() const;
+    bool RootIsFolder() const;
+    // Moves the item into Folder as Name (its stored name when empty), never replacing anything
+    // there, then gives its folders their stored permissions, deepest first. Raises.
+    void MoveIntoPlace(const QString& Name = QString());
+    // Moves the tree into Folder over what is there: files replace files (never the locker itself),
+    // folders already there are reused when they belong to the user and others cannot write to them,
+    // and then every folder gets its stored permissions. Raises; what was moved stays moved.
+    void MergeIntoPlace();
+    // Removes the staging folder and what it still holds.
+    void Discard();
+
+    struct TState;
+
+private:
+    std::unique_ptr<TState> F;
+};
 bool IsLockerFileName(const QString& Path);
 
 // Progress and cancel helpers shared by the writer and the reader.

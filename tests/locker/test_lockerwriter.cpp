@@ -97,6 +97,8 @@ private slots:
         QVERIFY(WriteTestFile(Src + "/sub/readonly.bin", QByteArray(5000, 'r'), 0444));
         QVERIFY(WriteTestFile(Src + "/sub/deeper/日本.txt", "unicode", 0644));
         QVERIFY(QDir().mkpath(Src + "/empty"));
+        QVERIFY(::chmod(Enc(Src).constData(), 0755) == 0);
+        QVERIFY(::chmod(Enc(Src + "/empty").constData(), 0755) == 0);
         const QMap<QString, QString> Before = SnapshotTree(Src);
 
         QList<int64_t> Dones;
@@ -125,7 +127,11 @@ private slots:
         QVERIFY(std::is_sorted(Dones.cbegin(), Dones.cend()));
         QCOMPARE(D.RootName, QStringLiteral("Fotos ÄÖ"));
         QVERIFY(D.RootIsFolder);
-        QCOMPARE(D.Entries.size(), 7);
+        QCOMPARE(D.Entries.size(), 8);
+        // The root folder's own entry comes first, with an empty path and the folder's full mode.
+        QCOMPARE(D.Entries[0].Path, QString());
+        QVERIFY(D.Entries[0].IsDir);
+        QCOMPARE(uint32_t(D.Entries[0].Attr) >> 16, uint32_t(S_IFDIR | 0755));
 
         // Each folder comes before what it holds.
         for (qsizetype I = 0; I < D.Entries.size(); ++I) {
@@ -141,7 +147,8 @@ private slots:
         QVERIFY(ReadOnly);
         QCOMPARE(ReadOnly->Data, QByteArray(5000, 'r'));
         QVERIFY(ReadOnly->Attr & 0x1);
-        QCOMPARE((ReadOnly->Attr >> 16) & 0777, 0444);
+        // The full st_mode, file type included.
+        QCOMPARE(uint32_t(ReadOnly->Attr) >> 16, uint32_t(S_IFREG | 0444));
         const TDecodedEntry* Hidden = FindEntry(D, ".secret");
         QVERIFY(Hidden && (Hidden->Attr & 0x2));
         QCOMPARE((Hidden->Attr >> 16) & 0777, 0600);
@@ -149,6 +156,7 @@ private slots:
         QCOMPARE(FindEntry(D, "sub\\deeper\\日本.txt")->Data, QByteArray("unicode"));
         const TDecodedEntry* Empty = FindEntry(D, "empty");
         QVERIFY(Empty && Empty->IsDir && (Empty->Attr & 0x10) && Empty->Data.isEmpty());
+        QCOMPARE(uint32_t(Empty->Attr) >> 16, uint32_t(S_IFDIR | 0755));
 
         // The recovery code opens the second slot.
         QVERIFY(Decode(Locker, R.RecoveryCode, true).Authentic);
@@ -166,14 +174,17 @@ private slots:
         QCOMPARE(D.Entries.size(), 1);
         QCOMPARE(D.Entries[0].Path, QStringLiteral("notes.md"));
         QCOMPARE(D.Entries[0].Data, QByteArray("# notes"));
+        QCOMPARE(uint32_t(D.Entries[0].Attr) >> 16, uint32_t(S_IFREG | 0644));
         QCOMPARE(D.PayloadLength, (4 + 8) + 5 + (4 + 8 + 13) + 7);
 
         QVERIFY(QDir().mkpath(P("nothing")));
         const TLockerResult E = CreateLocker(P("nothing"), P("nothing.kvlocker"), Password);
         QVERIFY2(E.Success, qPrintable(E.MessageText));
         const TDecoded DE = Decode(P("nothing.kvlocker"), Password);
-        QVERIFY(DE.Authentic && DE.RootIsFolder && DE.Entries.isEmpty());
-        QCOMPARE(DE.PayloadLength, Utf8FieldSize("nothing") + 5);
+        // Only the root folder's own entry.
+        QVERIFY(DE.Authentic && DE.RootIsFolder && DE.Entries.size() == 1);
+        QCOMPARE(DE.Entries[0].Path, QString());
+        QCOMPARE(DE.PayloadLength, Utf8FieldSize("nothing") + 5 + (4 + 13));
     }
 
     // Buffer boundaries: files of exactly one buffer and one byte more, after a small one that
