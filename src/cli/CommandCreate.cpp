@@ -1,6 +1,7 @@
 #include "CliCommands.h"
 #include "CliInterrupt.h"
 #include "KelvarnError.h"
+#include "PlatformDirHandle.h"
 #include "PlatformFiles.h"
 #include "ProgressBar.h"
 #include "SecretPrompt.h"
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -21,50 +23,66 @@ QString ErrnoText(int Errno) {
     return QString::fromLocal8Bit(strerror(Errno));
 }
 
-// The new locker is written under a name of its own beside the final one, reserved with O_EXCL so
-// that nothing else is ever truncated, and removed again unless it was renamed into place.
-class TReservedTempFile {
+// The new locker is written under a name of its own beside the final one, created exclusively in
+// the folder held open, and reached only through its descriptor until it is renamed into place; it
+// is removed again unless it was, and only while its name still leads to it.
+class TTempLocker {
 public:
-    explicit TReservedTempFile(const QString& Final) {
-        for (int Attempt = 0; Attempt < 16; ++Attempt) {
+    TTempLocker(const TDirHandle& Folder, const QString& FinalName) : FFolder(Folder) {
+        for (int Attempt = 0; Attempt < 16 && !FStream; ++Attempt) {
             const QString Candidate =
-                Final + QLatin1Char('.') + BytesToHex(RandomBytes(4)).toLower() + QStringLiteral(".tmp");
-            const int Fd =
-                ::open(QFile::encodeName(Candidate).constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
-            if (Fd >= 0) {
-                ::close(Fd);
-                FPath = Candidate;
-                return;
-            }
-            if (errno != EEXIST)
-                throw EKelvarnError(QStringLiteral("Cannot create file \"%1\". %2").arg(Candidate, ErrnoText(errno)));
+                FinalName + QLatin1Char('.') + BytesToHex(RandomBytes(4)).toLower() + QStringLiteral(".tmp");
+            struct stat St;
+            if (FFolder.StatChild(Candidate, St))
+                continue;
+            FStream = FFolder.CreateFile(Candidate, 0600);
+            FName = Candidate;
         }
-        throw EKelvarnError(QStringLiteral("Cannot create a temporary file beside \"%1\".").arg(Final));
+        if (!FStream)
+            throw EKelvarnError(QStringLiteral("Cannot create a temporary file beside \"%1\".").arg(FinalName));
+        struct stat St;
+        if (::fstat(FStream->Handle(), &St) != 0)
+            throw EKelvarnError(QStringLiteral("Cannot create file \"%1\". %2").arg(Path(), ErrnoText(errno)));
+        FIdentity = IdentityOf(St);
     }
-    ~TReservedTempFile() {
-        if (!FPath.isEmpty())
-            ::unlink(QFile::encodeName(FPath).constData());
+    ~TTempLocker() {
+        FStream.reset();
+        if (!FName.isEmpty() && LeadsHere(FName))
+            ::unlinkat(FFolder.Fd(), QFile::encodeName(FName).constData(), 0);
     }
-    TReservedTempFile(const TReservedTempFile&) = delete;
-    TReservedTempFile& operator=(const TReservedTempFile&) = delete;
+    TTempLocker(const TTempLocker&) = delete;
+    TTempLocker& operator=(const TTempLocker&) = delete;
 
-    const QString& Path() const { return FPath; }
-    void Release() { FPath.clear(); }
+    TFileStream& Stream() { return *FStream; }
+    QString Path() const { return FFolder.ChildPath(FName); }
+
+    // Gives the locker its final name; with Replace an existing file there is replaced atomically.
+    // Raises when the name does not lead to this very file afterwards: someone who may write in the
+    // folder swapped it, and what now bears the name is not the locker that was checked.
+    void Rename(const QString& FinalName, bool Replace) {
+        FStream->Flush();
+        if (Replace)
+            FFolder.RenameReplace(FName, FFolder, FinalName);
+        else
+            FFolder.RenameNoReplace(FName, FFolder, FinalName);
+        FName.clear();
+        if (!LeadsHere(FinalName))
+            throw EKelvarnError(QStringLiteral("\"%1\" was replaced by another file while the locker was written.")
+                                    .arg(FFolder.ChildPath(FinalName)));
+        FFolder.Sync();
+    }
 
 private:
-    QString FPath;
-};
+    bool LeadsHere(const QString& Name) const {
+        struct stat St;
+        return FFolder.StatChild(Name, St) && IdentityOf(St) == FIdentity;
+    }
 
-void SyncPath(const QString& Path, int Flags) {
-    const int Fd = ::open(QFile::encodeName(Path).constData(), Flags | O_CLOEXEC);
-    if (Fd < 0)
-        throw EKelvarnError(QStringLiteral("Cannot open \"%1\". %2").arg(Path, ErrnoText(errno)));
-    const int Rc = ::fsync(Fd);
-    const int Errno = errno;
-    ::close(Fd);
-    if (Rc != 0)
-        throw EKelvarnError(QStringLiteral("Cannot write \"%1\" to disk. %2").arg(Path, ErrnoText(Errno)));
-}
+    const TDirHandle& FFolder;
+    std::unique_ptr<TFileStream> FStream;
+    QString FName;
+    TFileIdentity FIdentity;
+};
 
 bool IsSameOrInside(const QString& Path, const QString& Folder) {
     return Path == Folder || Path.startsWith(Folder.endsWith(QLatin1Char('/')) ? Folder : Folder + QLatin1Char('/'));
@@ -109,39 +127,33 @@ int RunCreate(const TCliArguments& Args) {
         return ReportFailure(QStringLiteral("Locker password cannot be empty."));
 
     try {
-        TReservedTempFile Temp(Locker);
+        const TDirHandle Folder = TDirHandle::Open(LockerFolder, true);
+        const QString LockerName = QFileInfo(Locker).fileName();
+        TTempLocker Temp(Folder, LockerName);
         TProgressBar Bar(QStringLiteral("Packing"));
         Bar.Status(QStringLiteral("Deriving keys..."));
         const TLockerResult Result = CreateLocker(
-            Source, Temp.Path(), Password,
+            Source, Temp.Stream(), Password,
             [&Bar](const QString&, int64_t Done, int64_t Total) { Bar.Update(Done, Total); },
             [] { return InterruptRequested(); });
         if (!Result.Success) {
             Bar.Finish();
             return ReportFailure(Result.MessageText);
         }
-        // Read the new locker back before it takes its name, as the hide workflow does.
+        // Read the new locker back, through the same descriptor, before it takes its name, as the
+        // hide workflow does.
         Bar.Status(QStringLiteral("Checking the new locker..."));
         QString VerifyMessage;
-        const bool Sound = VerifyLocker(Temp.Path(), Password, VerifyMessage);
+        const bool Sound = VerifyLocker(Temp.Stream(), Password, VerifyMessage);
         Bar.Finish();
         if (!Sound)
             return ReportFailure(QStringLiteral("The new locker did not pass its check: %1").arg(VerifyMessage));
         if (InterruptRequested())
             return ReportFailure(QStringLiteral("Operation cancelled by user."));
 
-        SyncPath(Temp.Path(), O_RDONLY);
-        if (Args.Force) {
-            // Replacing is wanted here, and rename() does it atomically: the old locker stays whole
-            // until the new one is complete on disk.
-            if (::rename(QFile::encodeName(Temp.Path()).constData(), QFile::encodeName(Locker).constData()) != 0)
-                throw EKelvarnError(
-                    QStringLiteral("Cannot rename \"%1\" to \"%2\". %3").arg(Temp.Path(), Locker, ErrnoText(errno)));
-        } else {
-            RenameNoReplace(Temp.Path(), Locker);
-        }
-        Temp.Release();
-        SyncPath(LockerFolder, O_RDONLY | O_DIRECTORY);
+        // With --force, rename() replaces atomically: the old locker stays whole until the new one
+        // is complete on disk.
+        Temp.Rename(LockerName, Args.Force);
 
         PrintErr(QStringLiteral("Locker created: %1").arg(Locker));
         PrintErr(QStringLiteral("Recovery code (it opens the locker without the password; keep it safe):"));

@@ -6,43 +6,9 @@
 #include "SecretPrompt.h"
 #include "uLocker.h"
 
-#include <QDir>
 #include <QFileInfo>
-#include <QTemporaryDir>
 
 namespace {
-
-// Folders this command had to create, so that a failed extraction leaves none of them behind.
-class TCreatedFolders {
-public:
-    explicit TCreatedFolders(const QString& Folder) : FFolder(Folder) {
-        QString Probe = Folder;
-        while (!PathExists(Probe)) {
-            FTopmost = Probe;
-            const QString Parent = QFileInfo(Probe).absolutePath();
-            if (Parent == Probe)
-                break;
-            Probe = Parent;
-        }
-    }
-    // Removes, bottom up, the folders that did not exist before, as long as they are empty.
-    void RemoveIfEmpty() const {
-        if (FTopmost.isEmpty())
-            return;
-        QString Current = FFolder;
-        for (;;) {
-            if (!RemoveDir(Current))
-                return;
-            if (Current == FTopmost)
-                return;
-            Current = QFileInfo(Current).absolutePath();
-        }
-    }
-
-private:
-    QString FFolder;
-    QString FTopmost;
-};
 
 TLockerResult Extract(const QString& Locker, const QString& Dest, const QString& Secret, TProgressBar& Bar) {
     Bar.Status(QStringLiteral("Checking the locker..."));
@@ -68,62 +34,37 @@ int ExtractInPlace(const QString& Locker, const QString& Folder, const QString& 
     return ExitSuccess;
 }
 
-// Rebuilds the item in a private folder inside Folder, then moves it into place without replacing
-// anything: a failed or cancelled extraction leaves nothing behind and touches nothing that exists.
+// Rebuilds the item in a private staging folder inside Folder, reached only through its descriptor,
+// then moves it into place without replacing anything: a failed or cancelled extraction leaves
+// nothing behind and touches nothing that exists.
 int ExtractAside(const QString& Locker, const QString& Folder, const QString& Secret) {
-    const TCreatedFolders Created(Folder);
-    if (!ForceDirectories(Folder))
-        return ReportFailure(QStringLiteral("Cannot create folder \"%1\".").arg(Folder));
-    int Exit = ExitFailure;
+    TLockerStaging Staging;
+    TLockerResult Result;
     {
-        QTemporaryDir Aside(Folder + QStringLiteral("/.kvlocker-extract-XXXXXX"));
-        if (!Aside.isValid()) {
-            Exit =
-                ReportFailure(QStringLiteral("Cannot create a folder in \"%1\". %2").arg(Folder, Aside.errorString()));
-        } else {
-            TLockerResult Result;
-            {
-                TProgressBar Bar(QStringLiteral("Extracting"));
-                try {
-                    Result = Extract(Locker, Aside.path(), Secret, Bar);
-                } catch (const EKelvarnError& E) {
-                    Result.MessageText = E.Message(); // the locker could not even be opened
-                }
-            }
-            if (!Result.Success) {
-                Exit = ReportFailure(Result.MessageText);
-            } else {
-                ReportRecoveryUse(Result);
-                const QStringList Items =
-                    QDir(Aside.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-                if (Items.isEmpty()) {
-                    PrintErr(QStringLiteral("The locker holds nothing."));
-                    Exit = ExitSuccess;
-                } else if (Items.size() > 1) {
-                    Exit = ReportFailure(QStringLiteral("The locker holds more than one item at its top; use --force "
-                                                        "to extract them into \"%1\".")
-                                             .arg(Folder));
-                } else {
-                    const QString Target = Folder + QLatin1Char('/') + Items.first();
-                    if (PathExists(Target)) {
-                        Exit = ReportFailure(
-                            QStringLiteral("\"%1\" already exists. Use --force to extract over it.").arg(Target));
-                    } else {
-                        try {
-                            RenameNoReplace(Aside.path() + QLatin1Char('/') + Items.first(), Target);
-                            PrintErr(QStringLiteral("Extracted: %1").arg(Target));
-                            Exit = ExitSuccess;
-                        } catch (const EKelvarnError& E) {
-                            Exit = ReportFailure(E.Message());
-                        }
-                    }
-                }
-            }
+        TProgressBar Bar(QStringLiteral("Extracting"));
+        Bar.Status(QStringLiteral("Checking the locker..."));
+        try {
+            Result = Staging.Extract(
+                Locker, Folder, Secret,
+                [&Bar](const QString&, int64_t Done, int64_t Total) { Bar.Update(Done, Total); },
+                [] { return InterruptRequested(); });
+        } catch (const EKelvarnError& E) {
+            Result.MessageText = E.Message(); // the locker could not even be opened
         }
     }
-    if (Exit != ExitSuccess)
-        Created.RemoveIfEmpty();
-    return Exit;
+    if (!Result.Success)
+        return ReportFailure(Result.MessageText);
+    ReportRecoveryUse(Result);
+    const QString Target = Folder + QLatin1Char('/') + PrintableName(Staging.RootName());
+    try {
+        Staging.MoveIntoPlace();
+    } catch (const EKelvarnError& E) {
+        if (PathExists(Folder + QLatin1Char('/') + Staging.RootName()))
+            return ReportFailure(QStringLiteral("\"%1\" already exists. Use --force to extract over it.").arg(Target));
+        return ReportFailure(E.Message());
+    }
+    PrintErr(QStringLiteral("Extracted: %1").arg(Target));
+    return ExitSuccess;
 }
 
 } // namespace

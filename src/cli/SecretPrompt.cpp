@@ -14,6 +14,29 @@
 
 namespace {
 
+// A password longer than this is refused rather than let the buffer grow: every reallocation would
+// leave a copy of the secret behind in freed memory.
+constexpr qsizetype MaxSecretBytes = 4096;
+
+// The line buffer of a secret: reserved once, wiped whatever way the read ends.
+class TSecretLine {
+public:
+    TSecretLine() { FBytes.reserve(MaxSecretBytes); }
+    ~TSecretLine() { Wipe(); }
+    TSecretLine(const TSecretLine&) = delete;
+    TSecretLine& operator=(const TSecretLine&) = delete;
+    QByteArray& Bytes() { return FBytes; }
+    void Wipe() {
+        // The whole reserved block, not just the current length: a chopped "\r" lies beyond it.
+        FBytes.resize(FBytes.capacity());
+        WipeBytes(FBytes);
+        FBytes.clear();
+    }
+
+private:
+    QByteArray FBytes;
+};
+
 // Reads one line byte by byte, so that nothing after the line is taken from a shared input.
 // Returns false at end of input before any byte.
 bool ReadLine(int Fd, QByteArray& Line) {
@@ -35,6 +58,8 @@ bool ReadLine(int Fd, QByteArray& Line) {
         Any = true;
         if (C == '\n')
             break;
+        if (Line.size() + 1 >= MaxSecretBytes)
+            throw EKelvarnError(QStringLiteral("The password is too long."));
         Line.append(C);
     }
     if (Line.endsWith('\r'))
@@ -42,9 +67,9 @@ bool ReadLine(int Fd, QByteArray& Line) {
     return true;
 }
 
-QString TakeSecret(QByteArray& Bytes) {
-    QString Secret = QString::fromUtf8(Bytes);
-    Bytes.fill('\0');
+QString TakeSecret(TSecretLine& Line) {
+    QString Secret = QString::fromUtf8(Line.Bytes());
+    Line.Wipe();
     return Secret;
 }
 
@@ -79,11 +104,11 @@ QString ReadSecretFromTerminal(const QString& Prompt) {
             QStringLiteral("Standard input is not a terminal: give the password with --password-stdin."));
     std::fputs(Prompt.toLocal8Bit().constData(), stderr);
     std::fflush(stderr);
-    QByteArray Line;
+    TSecretLine Line;
     bool Got = false;
     {
         TEchoOff Guard(STDIN_FILENO);
-        Got = ReadLine(STDIN_FILENO, Line);
+        Got = ReadLine(STDIN_FILENO, Line.Bytes());
     }
     if (!Got) {
         std::fputs("\n", stderr);
@@ -93,8 +118,8 @@ QString ReadSecretFromTerminal(const QString& Prompt) {
 }
 
 QString ReadSecretFromStdin() {
-    QByteArray Line;
-    if (!ReadLine(STDIN_FILENO, Line))
+    TSecretLine Line;
+    if (!ReadLine(STDIN_FILENO, Line.Bytes()))
         throw EKelvarnError(QStringLiteral("No password on standard input."));
     return TakeSecret(Line);
 }

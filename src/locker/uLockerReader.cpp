@@ -392,6 +392,7 @@ TDirHandle MergeFolder(const TDirHandle& From, const QString& Name, const TDirHa
             WithItem(Translate("An existing item that is not a folder is in the way of a folder from the locker."),
                      To.ChildPath(Name)));
     const TFileIdentity Seen = IdentityOf(St);
+    RunFileStepHook("Merge:reuse", To.ChildPath(Name));
     TDirHandle Target = To.OpenFolder(Name, &Seen);
     CheckReusable(Target);
     for (const TDirEntry& Entry : Source.List()) {

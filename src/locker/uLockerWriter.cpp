@@ -224,6 +224,7 @@ void CollectEntriesAt(const TDirHandle& Folder, const QString& FullPrefix, const
         const QString Rel = Entry.RelativePath;
         List.append(std::move(Entry));
         if (Item.Kind == TEntryKind::Directory) {
+            RunFileStepHook("CollectEntries:descend", Full);
             struct stat Now;
             if (!Folder.StatChild(Item.Name, Now) || !S_ISDIR(Now.st_mode) || IdentityOf(Now) != Item.Identity)
                 RaiseChanged(Full);

@@ -67,6 +67,13 @@ void TSha256::Final(uint8_t Digest[32]) {
     explicit_bzero(FBlock, sizeof FBlock);
 }
 
+void TSha256::Wipe() {
+    explicit_bzero(FState, sizeof FState);
+    explicit_bzero(FBlock, sizeof FBlock);
+    FBlockLen = 0;
+    FTotal = 0;
+}
+
 } // namespace Sha256Engine
 
 namespace {
@@ -101,6 +108,13 @@ public:
         explicit_bzero(Block, sizeof Block);
         explicit_bzero(Pad, sizeof Pad);
     }
+    // The pad states are the key in another form.
+    ~THmacKey() {
+        FInner.Wipe();
+        FOuter.Wipe();
+    }
+    THmacKey(const THmacKey&) = delete;
+    THmacKey& operator=(const THmacKey&) = delete;
 
     // MAC over the concatenation of two pieces.
     void Mac(const void* A, size_t ACount, const void* B, size_t BCount, uint8_t Out[32]) const {
@@ -112,6 +126,9 @@ public:
         TSha256 Outer = FOuter;
         Outer.Update(InnerDigest, 32);
         Outer.Final(Out);
+        Inner.Wipe();
+        Outer.Wipe();
+        explicit_bzero(InnerDigest, sizeof InnerDigest);
     }
 
     // After the 64-byte pad block, the hash states are the PBKDF2 loop's starting points.

@@ -46,6 +46,9 @@ public:
     void Final(uint8_t Digest[32]);
     // The chaining words; meaningful only after whole blocks have been absorbed.
     const uint32_t* StateWords() const { return FState; }
+    // Zeroes everything the object holds (a keyed state is as secret as the key); the object must
+    // not be used again.
+    void Wipe();
 
 private:
     uint32_t FState[8];
