@@ -337,6 +337,71 @@ private slots:
         QCOMPARE(ReadFile(Dest + "/src/other.txt"), QByteArray("unrelated"));
     }
 
+    // Folders come back with their own permissions: a private folder stays private.
+    void roundTripKeepsFolderPermissions() {
+        QTemporaryDir Tmp;
+        const QString Source = Tmp.path() + "/home";
+        WriteFile(Source + "/.ssh/id_ed25519", "PRIVATE KEY", 0600);
+        QVERIFY(::chmod(Enc(Source + "/.ssh").constData(), 0700) == 0);
+        QVERIFY(QDir().mkpath(Source + "/public"));
+        QVERIFY(::chmod(Enc(Source + "/public").constData(), 0755) == 0);
+        QVERIFY(::chmod(Enc(Source).constData(), 0750) == 0);
+        const QString Locker = Tmp.path() + "/home.kvlocker";
+        QVERIFY(!Create(Source, Locker).isEmpty());
+        const TRun Run = RunKvlocker({"extract", "--password-stdin", Locker, Tmp.path() + "/out"}, Line(Password));
+        QCOMPARE(Run.Exit, 0);
+        auto Mode = [](const QString& Path) {
+            struct stat St {};
+            return ::lstat(Enc(Path).constData(), &St) == 0 ? int(St.st_mode & 07777) : -1;
+        };
+        QCOMPARE(Mode(Tmp.path() + "/out/home"), 0750);
+        QCOMPARE(Mode(Tmp.path() + "/out/home/.ssh"), 0700);
+        QCOMPARE(Mode(Tmp.path() + "/out/home/public"), 0755);
+        QCOMPARE(Mode(Tmp.path() + "/out/home/.ssh/id_ed25519"), 0600);
+        QCOMPARE(FolderNames(Tmp.path() + "/out"), QStringList{"home"});
+    }
+
+    // A name from a locker reaches the terminal with its control characters escaped.
+    void namesAreShownEscaped() {
+        QTemporaryDir Tmp;
+        const QString Name = QStringLiteral("title\x1b]0;owned\x07");
+        WriteFile(Tmp.path() + "/" + Name + "/f", "x");
+        const QString Locker = Tmp.path() + "/n.kvlocker";
+        QVERIFY(!Create(Tmp.path() + "/" + Name, Locker).isEmpty());
+        const TRun Run = RunKvlocker({"extract", "--password-stdin", Locker, Tmp.path() + "/out"}, Line(Password));
+        QCOMPARE(Run.Exit, 0);
+        QVERIFY2(!Run.Err.contains('\x1b') && !Run.Err.contains('\x07'), Run.Err.toHex().constData());
+        QVERIFY2(Run.Err.contains("title\\x1b]0;owned\\x07"), Run.Err.constData());
+        QCOMPARE(ReadFile(Tmp.path() + "/out/" + Name + "/f"), QByteArray("x"));
+    }
+
+    // --force reuses only folders of the user that others cannot write to.
+    void forceRefusesFoldersOthersMayWrite() {
+        QTemporaryDir Tmp;
+        WriteFile(Tmp.path() + "/src/kept.txt", "from the locker");
+        const QString Locker = Tmp.path() + "/src.kvlocker";
+        QVERIFY(!Create(Tmp.path() + "/src", Locker).isEmpty());
+        const QString Dest = Tmp.path() + "/dest";
+        QVERIFY(QDir().mkpath(Dest + "/src"));
+        QVERIFY(::chmod(Enc(Dest + "/src").constData(), 0777) == 0);
+        const TRun Run = RunKvlocker({"extract", "--force", "--password-stdin", Locker, Dest}, Line(Password));
+        QCOMPARE(Run.Exit, 1);
+        QVERIFY2(Run.Err.contains("others may write to it"), Run.Err.constData());
+        QVERIFY(FolderNames(Dest + "/src").isEmpty());
+        QCOMPARE(FolderNames(Dest), QStringList{"src"});
+    }
+
+    // A password longer than the reserved buffer is refused rather than grown into.
+    void overlongPasswordIsRefused() {
+        QTemporaryDir Tmp;
+        WriteFile(Tmp.path() + "/f", "x");
+        const TRun Run = RunKvlocker({"create", "--password-stdin", Tmp.path() + "/f", Tmp.path() + "/f.kvlocker"},
+                                     QByteArray(5000, 'p') + '\n');
+        QCOMPARE(Run.Exit, 1);
+        QVERIFY2(Run.Err.contains("The password is too long."), Run.Err.constData());
+        QVERIFY(!QFileInfo::exists(Tmp.path() + "/f.kvlocker"));
+    }
+
     void infoShowsTheClearHeader() {
         QTemporaryDir Tmp;
         WriteFile(Tmp.path() + "/doc.txt", "some content");

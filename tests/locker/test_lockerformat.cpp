@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 const QByteArray Key = Hex("000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f");
@@ -328,6 +330,92 @@ private slots:
         QCOMPARE(StoredPathToLocal(QStringLiteral("a\\b\\c")), QStringLiteral("a/b/c"));
         QVERIFY(HasDrivePrefix(QStringLiteral("z:")));
         QVERIFY(!HasDrivePrefix(QStringLiteral("é:")));
+    }
+
+    // Names from a locker reach a terminal or a message box escaped and bounded.
+    void printableName_data() {
+        QTest::addColumn<QString>("Name");
+        QTest::addColumn<QString>("Shown");
+        QTest::newRow("plain") << QStringLiteral("Plans ñ 日本") << QStringLiteral("Plans ñ 日本");
+        QTest::newRow("terminal title sequence")
+            << QStringLiteral("a\x1b]0;owned\x07") << QStringLiteral("a\\x1b]0;owned\\x07");
+        QTest::newRow("line breaks") << QStringLiteral("x\r\ny") << QStringLiteral("x\\x0d\\x0ay");
+        QTest::newRow("C1 control and DEL") << QString(QChar(0x9B)) + QChar(0x7F) << QStringLiteral("\\x9b\\x7f");
+        QTest::newRow("right-to-left override")
+            << QStringLiteral("txt.") + QChar(0x202E) + QStringLiteral("exe") << QStringLiteral("txt.\\u{202e}exe");
+        QTest::newRow("long") << QString(100000, QLatin1Char('n'))
+                              << QString(MaxShownChars, QLatin1Char('n')) + QStringLiteral("...");
+    }
+    void printableName() {
+        QFETCH(QString, Name);
+        QFETCH(QString, Shown);
+        QCOMPARE(PrintableName(Name), Shown);
+    }
+
+    // The full st_mode goes into the high bits; it comes back as permissions only for its own kind.
+    void storedAndRestoredModes_data() {
+        QTest::addColumn<int>("Listed");
+        QTest::addColumn<bool>("IsDir");
+        QTest::addColumn<uint>("StoredHigh");
+        QTest::addColumn<uint>("Restored");
+        QTest::newRow("file 0644") << (0x20 | (0644 << 16)) << false << uint(0x81A4) << 0644u;
+        QTest::newRow("folder 0755") << (0x10 | (0755 << 16)) << true << uint(0x41ED) << 0755u;
+        QTest::newRow("private folder") << (0x10 | (0700 << 16)) << true << uint(S_IFDIR | 0700) << 0700u;
+        QTest::newRow("read-only folder") << (0x11 | (0555 << 16)) << true << uint(S_IFDIR | 0555) << 0555u;
+        QTest::newRow("setuid file") << (0x20 | (04755 << 16)) << false << uint(S_IFREG | 04755) << 0755u;
+    }
+    void storedAndRestoredModes() {
+        QFETCH(int, Listed);
+        QFETCH(bool, IsDir);
+        QFETCH(uint, StoredHigh);
+        QFETCH(uint, Restored);
+        const int32_t Stored = StoredAttributes(static_cast<uint32_t>(Listed), IsDir);
+        QCOMPARE(uint32_t(Stored) >> 16, StoredHigh);
+        QCOMPARE(uint32_t(Stored) & 0xFFFF, uint32_t(Listed) & 0xFFFF);
+        QCOMPARE(RestoredMode(Stored, IsDir), Restored);
+        // Taken as the other kind, the bits are not a mode (the read-only bit aside).
+        QCOMPARE(RestoredMode(Stored & ~int32_t(Attr::ReadOnly), !IsDir), IsDir ? 0600u : 0700u);
+    }
+    void foldersFromElsewhere_data() {
+        QTest::addColumn<int>("Attr");
+        QTest::addColumn<uint>("Restored");
+        QTest::newRow("written before type bits") << (0x10 | (0755 << 16)) << 0700u;
+        QTest::newRow("windows pinned") << 0x80010 << 0700u;
+        QTest::newRow("windows read-only folder") << 0x11 << 0700u;
+        QTest::newRow("no bits") << 0x10 << 0700u;
+    }
+    void foldersFromElsewhere() {
+        QFETCH(int, Attr);
+        QFETCH(uint, Restored);
+        QCOMPARE(RestoredMode(Attr, true), Restored);
+    }
+
+    void pathBounds_data() {
+        QTest::addColumn<QString>("Root");
+        QTest::addColumn<QString>("Path");
+        QTest::addColumn<bool>("Within");
+        QStringList Deep;
+        for (int I = 0; I < LockerFormat::MaxPathDepth; ++I)
+            Deep << "d";
+        QTest::newRow("root only") << "box" << QString() << true;
+        QTest::newRow("at the depth bound") << "box" << Deep.join('\\') << true;
+        QTest::newRow("beyond the depth bound") << "box" << (Deep.join('\\') + "\\d") << false;
+        QTest::newRow("component at NAME_MAX") << "box" << QString(255, 'n') << true;
+        QTest::newRow("component beyond NAME_MAX") << "box" << QString(256, 'n') << false;
+        QTest::newRow("multi-byte component beyond NAME_MAX") << "box" << QString(128, QChar(0xE9)) << false;
+        QTest::newRow("root name beyond NAME_MAX") << QString(256, 'r') << "x" << false;
+        QStringList Long;
+        for (int I = 0; I < 16; ++I)
+            Long << QString(250, 'p');
+        QTest::newRow("path within PATH_MAX") << "box" << Long.join('\\') << true;
+        Long << QString(100, 'p');
+        QTest::newRow("path beyond PATH_MAX") << "box" << Long.join('\\') << false;
+    }
+    void pathBounds() {
+        QFETCH(QString, Root);
+        QFETCH(QString, Path);
+        QFETCH(bool, Within);
+        QCOMPARE(IsWithinPathBounds(Root, Path), Within);
     }
 };
 

@@ -1,10 +1,13 @@
+#include "KelvarnError.h"
 #include "LockerCorpus.h"
 #include "LockerTestSupport.h"
+#include "PlatformDirHandle.h"
 #include "uLocker.h"
 
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <pwd.h>
 #include <unistd.h>
 
 namespace {
@@ -231,6 +234,132 @@ private slots:
         QCOMPARE(R.MessageText, QStringLiteral("Operation cancelled by user."));
         QCOMPARE(Polls, 3);
         QVERIFY(QDir(Out.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
+    }
+
+    // The bytes that are decrypted are the bytes that are authenticated: a locker changed while it
+    // is being read (a share, a removable disk) fails, and nothing of it becomes visible. The change
+    // lands after the first piece was read, in a part read later.
+    void changedWhileReadFails() {
+        QTemporaryDir Out;
+        QVERIFY(WriteTestFile(Out.filePath("src/big/script.sh"), QByteArray(6 * 1024 * 1024, '#') + "\nrm -rf ~\n"));
+        const QString Locker = Out.filePath("big.kvlocker");
+        QVERIFY(CreateLocker(Out.filePath("src/big"), Locker, Password).Success);
+        const QByteArray Before = ReadTestFile(Locker);
+        const QString Dest = Out.filePath("dest");
+        bool Changed = false;
+        const TLockerResult R = ExtractLocker(Locker, Dest, Password, [&](const QString&, int64_t, int64_t) {
+            if (Changed)
+                return;
+            Changed = true;
+            QFile File(Locker);
+            QVERIFY(File.open(QIODevice::ReadWrite));
+            QVERIFY(File.seek(File.size() - 5));
+            QVERIFY(File.write("X") == 1);
+        });
+        QVERIFY(Changed);
+        QVERIFY(!R.Success);
+        QCOMPARE(R.MessageText, QStringLiteral("Invalid password or recovery code."));
+        QVERIFY(!PathExists(Dest));
+        QVERIFY(ReadTestFile(Locker) != Before);
+    }
+
+    // The staged extraction a caller outside the engine uses: extract unseen beside the target, move
+    // the item into place under a name of the caller's without replacing anything, leave nothing.
+    void stagedExtraction() {
+        QTemporaryDir Out;
+        const QString Folder = Out.filePath("restore");
+        {
+            TLockerStaging Staging;
+            const TLockerResult R = Staging.Extract(FLocker, Folder, FRecovery);
+            QVERIFY2(R.Success, qPrintable(R.MessageText));
+            QCOMPARE(R.RecoveryCode, FRecovery);
+            QVERIFY(Staging.IsExtracted());
+            QCOMPARE(Staging.RootName(), QStringLiteral("Tree ñ"));
+            QVERIFY(Staging.RootIsFolder());
+            // Only the private staging folder is there until the move.
+            const QStringList Staged = QDir(Folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+            QCOMPARE(Staged.size(), 1);
+            QVERIFY(Staged.first().startsWith(QLatin1String(StagingFolderPrefix)));
+            QCOMPARE(DescribeItem(Folder + "/" + Staged.first()), QStringLiteral("dir 700"));
+            Staging.MoveIntoPlace("Plans");
+        }
+        QCOMPARE(QDir(Folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"Plans"});
+        QCOMPARE(SnapshotTree(Folder + "/Plans"), FTree);
+        QCOMPARE(DescribeItem(Folder + "/Plans"), FRootMode);
+
+        // A name that is taken stays as it was, and the staged copy goes.
+        {
+            TLockerStaging Staging;
+            QVERIFY(Staging.Extract(FLocker, Folder, Password).Success);
+            QVERIFY_THROWS_EXCEPTION(EKelvarnError, Staging.MoveIntoPlace("Plans"));
+        }
+        QCOMPARE(QDir(Folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"Plans"});
+        QCOMPARE(SnapshotTree(Folder + "/Plans"), FTree);
+
+        // A failed extraction removes the folders it had to create.
+        {
+            TLockerStaging Staging;
+            QVERIFY(!Staging.Extract(FLocker, Out.filePath("new/deeper"), "wrong").Success);
+            QVERIFY(!Staging.IsExtracted());
+        }
+        QVERIFY(!PathExists(Out.filePath("new")));
+    }
+
+    // A folder reused over an existing tree must be the user's own and closed to others: one made in
+    // advance by another user, or open to everyone, could be swapped or read while the tree goes in.
+    void mergeReusesOnlyPrivateFolders_data() {
+        QTest::addColumn<QString>("Kind");
+        QTest::newRow("writable by others") << "others";
+        QTest::newRow("writable by the group") << "group";
+        QTest::newRow("another user's") << "foreign";
+    }
+    void mergeReusesOnlyPrivateFolders() {
+        QFETCH(QString, Kind);
+        QTemporaryDir Out;
+        const QString Root = Out.filePath("Tree ñ");
+        QVERIFY(QDir().mkpath(Root));
+        if (Kind == "foreign") {
+            const passwd* Nobody = ::getpwnam("nobody");
+            if (::geteuid() != 0 || !Nobody)
+                QSKIP("needs to run as root, with a user nobody, to give a folder to another user");
+            QVERIFY(::chown(Enc(Root).constData(), Nobody->pw_uid, Nobody->pw_gid) == 0);
+            QVERIFY(::chmod(Enc(Root).constData(), 0755) == 0);
+        } else {
+            QVERIFY(::chmod(Enc(Root).constData(), Kind == "others" ? 0757 : 0775) == 0);
+        }
+        const TLockerResult R = ExtractLocker(FLocker, Out.path(), Password);
+        QVERIFY(!R.Success);
+        QCOMPARE(R.MessageText,
+                 QStringLiteral("An existing folder belongs to another user or others may write to it; it is not used "
+                                "for the extracted items.\r\n") +
+                     Root);
+        QVERIFY(QDir(Root).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
+        QCOMPARE(QDir(Out.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{"Tree ñ"});
+    }
+
+    // A reused folder swapped for a link just before it is entered is not written through.
+    void mergeFolderSwappedForLink() {
+        QTemporaryDir Out;
+        const QString Root = Out.filePath("dest/Tree ñ");
+        QVERIFY(QDir().mkpath(Root + "/ümlaut"));
+        QVERIFY(WriteTestFile(Out.filePath("victim/ß.txt"), "victim's"));
+        bool Swapped = false;
+        SetFileStepHookForTest([&](const char* Step, const QString& Path) {
+            if (QByteArray(Step) != "Merge:reuse" || Path != Root + "/ümlaut" || Swapped)
+                return;
+            Swapped = true;
+            QVERIFY(::rename(Enc(Path).constData(), Enc(Out.filePath("moved")).constData()) == 0);
+            QVERIFY(::symlink(Enc(Out.filePath("victim")).constData(), Enc(Path).constData()) == 0);
+        });
+        const TLockerResult R = ExtractLocker(FLocker, Out.filePath("dest"), Password);
+        SetFileStepHookForTest(nullptr);
+        QVERIFY(Swapped);
+        QVERIFY(!R.Success);
+        QVERIFY2(R.MessageText.contains(Root + "/ümlaut"), qPrintable(R.MessageText));
+        QCOMPARE(ReadTestFile(Out.filePath("victim/ß.txt")), QByteArray("victim's"));
+        QCOMPARE(QDir(Out.filePath("victim")).entryList(QDir::Files | QDir::Hidden), QStringList{"ß.txt"});
+        QVERIFY(QDir(Out.filePath("moved")).isEmpty());
     }
 
     void isLockerFileName_data() {

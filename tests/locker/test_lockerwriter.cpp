@@ -1,5 +1,6 @@
 #include "KelvarnError.h"
 #include "LockerTestSupport.h"
+#include "PlatformDirHandle.h"
 #include "uLocker.h"
 #include "uSecurityUtils.h"
 
@@ -395,6 +396,83 @@ private slots:
         QVERIFY(!R.Success);
         QVERIFY2(R.MessageText.contains(Second), qPrintable(R.MessageText));
         QVERIFY(!PathExists(Locker));
+    }
+
+    // A folder swapped for a link, after the walk listed it or between listing and entering it, is
+    // not followed: the secret behind the link stays out of the locker and no locker remains.
+    void folderSwappedForLink_data() {
+        QTest::addColumn<bool>("DuringWalk");
+        QTest::newRow("after the walk") << false;
+        QTest::newRow("between listing and entering") << true;
+    }
+    void folderSwappedForLink() {
+        QFETCH(bool, DuringWalk);
+        QTemporaryDir Dir;
+        const QString Sub = Dir.filePath("src/sub");
+        QVERIFY(WriteTestFile(Dir.filePath("src/a"), "first"));
+        QVERIFY(WriteTestFile(Sub + "/b", "second"));
+        QVERIFY(WriteTestFile(Dir.filePath("keys/id_ed25519"), "PRIVATE KEY", 0600));
+        const QString Locker = Dir.filePath("x.kvlocker");
+        bool Swapped = false;
+        auto Swap = [&] {
+            if (Swapped)
+                return;
+            Swapped = true;
+            QVERIFY(::rename(Enc(Sub).constData(), Enc(Dir.filePath("moved")).constData()) == 0);
+            QVERIFY(::symlink(Enc(Dir.filePath("keys")).constData(), Enc(Sub).constData()) == 0);
+        };
+        if (DuringWalk)
+            SetFileStepHookForTest([&](const char* Step, const QString& Path) {
+                if (QByteArray(Step) == "CollectEntries:descend" && Path == Sub)
+                    Swap();
+            });
+        const TLockerResult R =
+            CreateLocker(Dir.filePath("src"), Locker, Password, [&](const QString&, int64_t, int64_t) {
+                if (!DuringWalk)
+                    Swap();
+            });
+        SetFileStepHookForTest(nullptr);
+        QVERIFY(Swapped);
+        QVERIFY(!R.Success);
+        QVERIFY2(R.MessageText.contains(Sub), qPrintable(R.MessageText));
+        QVERIFY(!PathExists(Locker));
+    }
+
+    // A tree deeper than a reader accepts is refused before anything is written.
+    void tooDeepIsRefused() {
+        QTemporaryDir Dir;
+        QString Path = Dir.filePath("deep");
+        for (int I = 0; I <= LockerFormat::MaxPathDepth; ++I)
+            Path += "/d";
+        QVERIFY(QDir().mkpath(Path));
+        const TLockerResult R = CreateLocker(Dir.filePath("deep"), Dir.filePath("deep.kvlocker"), Password);
+        QVERIFY(!R.Success);
+        QCOMPARE(R.MessageText.section("\r\n", 0, 0),
+                 QStringLiteral("This path is too long or too deeply nested to be stored in a locker."));
+        QVERIFY(!PathExists(Dir.filePath("deep.kvlocker")));
+    }
+
+    // Written into a file the caller holds: read back through the same descriptor; a locker held
+    // inside its own source is refused, by identity, whatever path leads to it.
+    void intoHeldFile() {
+        QTemporaryDir Dir;
+        QVERIFY(WriteTestFile(Dir.filePath("src/f"), "content"));
+        const TDirHandle Folder = TDirHandle::Open(Dir.path());
+        {
+            const std::unique_ptr<TFileStream> Out = Folder.CreateFile("held.tmp");
+            const TLockerResult R = CreateLocker(Dir.filePath("src"), *Out, Password);
+            QVERIFY2(R.Success, qPrintable(R.MessageText));
+            QString Message;
+            QVERIFY2(VerifyLocker(*Out, Password, Message), qPrintable(Message));
+            QVERIFY(!VerifyLocker(*Out, "wrong", Message));
+            QCOMPARE(Message, QStringLiteral("Locker verification failed (MAC mismatch)."));
+        }
+        QVERIFY(Decode(Dir.filePath("held.tmp"), Password).Authentic);
+        const std::unique_ptr<TFileStream> Inside = TDirHandle::Open(Dir.filePath("src")).CreateFile("inside.tmp");
+        const TLockerResult R = CreateLocker(Dir.filePath("src"), *Inside, Password);
+        QVERIFY(!R.Success);
+        QCOMPARE(R.MessageText.section("\r\n", 0, 0),
+                 QStringLiteral("The locker file cannot be the item being packed or lie inside it."));
     }
 
     // An existing locker path is replaced by a new file: another name for the old file keeps it.

@@ -6,6 +6,8 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include <algorithm>
+
 #include <openssl/evp.h>
 #include <openssl/hmac.h>
 
@@ -100,6 +102,16 @@ private slots:
             H.Final(reinterpret_cast<uint8_t*>(Digest.data()));
             QCOMPARE(Digest, OpenSslSha256(Data));
         }
+    }
+
+    // A keyed hash state is the key in another form: wiping leaves nothing of it.
+    void sha256Wipe() {
+        Sha256Engine::TSha256 H;
+        H.Update(QByteArray(100, 'k').constData(), 100);
+        const uint32_t* Words = H.StateWords();
+        QVERIFY(std::any_of(Words, Words + 8, [](uint32_t W) { return W != 0; }));
+        H.Wipe();
+        QVERIFY(std::all_of(Words, Words + 8, [](uint32_t W) { return W == 0; }));
     }
 
     void hmacRfc4231_data() {

@@ -1,0 +1,225 @@
+#include "KelvarnError.h"
+#include "PlatformDirHandle.h"
+#include "TestFiles.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+bool MakeLink(const QString& Target, const QString& Link) {
+    return ::symlink(Enc(Target).constData(), Enc(Link).constData()) == 0;
+}
+
+mode_t ModeOf(const QString& Path) {
+    struct stat St;
+    return ::lstat(Enc(Path).constData(), &St) == 0 ? St.st_mode : 0;
+}
+
+QStringList Names(const QString& Folder) {
+    QStringList List = QDir(Folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    List.sort();
+    return List;
+}
+
+// Clears the step hook whatever way a test ends.
+struct THookGuard {
+    ~THookGuard() { SetFileStepHookForTest(nullptr); }
+};
+
+} // namespace
+
+class TestDirHandle : public QObject {
+    Q_OBJECT
+
+private slots:
+    // A link is never followed below a folder the caller holds, nor in place of the folder itself
+    // unless the caller allows it for a folder it named.
+    void linksAreNotFollowed() {
+        QTemporaryDir Dir;
+        QVERIFY(WriteTestFile(Dir.filePath("real/secret"), "s"));
+        QVERIFY(MakeLink(Dir.filePath("real"), Dir.filePath("link")));
+        QVERIFY(MakeLink(Dir.filePath("real/secret"), Dir.filePath("real/file-link")));
+        QVERIFY(QDir().mkpath(Dir.filePath("real/sub")));
+        QVERIFY(MakeLink(Dir.filePath("real/sub"), Dir.filePath("real/folder-link")));
+
+        QVERIFY_THROWS_EXCEPTION(EKelvarnError, TDirHandle::Open(Dir.filePath("link")));
+        const TDirHandle Followed = TDirHandle::Open(Dir.filePath("link"), true);
+        QVERIFY(Followed.IsOpen());
+        const TDirHandle Real = TDirHandle::Open(Dir.filePath("real"));
+        QCOMPARE(Followed.Identity(), Real.Identity());
+        QVERIFY_THROWS_EXCEPTION(EKelvarnError, Real.OpenFolder("folder-link"));
+        QVERIFY_THROWS_EXCEPTION(EKelvarnError, Real.OpenFileForReading("file-link"));
+        QVERIFY_THROWS_EXCEPTION(EKelvarnError, Real.CreateFile("file-link"));
+        QVERIFY_THROWS_EXCEPTION(EKelvarnError, Real.OpenFolder(".."));
+        QVERIFY_THROWS_EXCEPTION(EKelvarnError, Real.OpenFolder("a/b"));
+        QCOMPARE(ReadTestFile(Dir.filePath("real/secret")), QByteArray("s"));
+
+        // What the listing saw is what an identity check accepts.
+        for (const TDirEntry& Entry : Real.List()) {
+            struct stat St;
+            QVERIFY(Real.StatChild(Entry.Name, St));
+            QCOMPARE(Entry.Identity, IdentityOf(St));
+        }
+        const TFileIdentity Other = Real.Identity();
+        QVERIFY_THROWS_EXCEPTION(EKelvarnError, Real.OpenFolder("sub", &Other));
+        QVERIFY_THROWS_EXCEPTION(EKelvarnError, Real.OpenFileForReading("secret", &Other));
+    }
+
+    // A ".hidden" list that is a link is not read: it could list, and so hide, names chosen by
+    // whoever planted it, and it would be rewritten wherever it leads.
+    void hiddenListLinkIsIgnored() {
+        QTemporaryDir Dir;
+        QVERIFY(WriteTestFile(Dir.filePath("elsewhere"), "plain\n"));
+        QVERIFY(WriteTestFile(Dir.filePath("f/plain"), "x"));
+        QVERIFY(MakeLink(Dir.filePath("elsewhere"), Dir.filePath("f/.hidden")));
+        QCOMPARE(GetFileAttributes(Dir.filePath("f/plain")) & Attr::Hidden, 0u);
+        for (const TDirEntry& Entry : TDirHandle::Open(Dir.filePath("f")).List())
+            if (Entry.Name == "plain")
+                QCOMPARE(Entry.Attributes & Attr::Hidden, 0u);
+        // A real list still hides.
+        QVERIFY(WriteTestFile(Dir.filePath("g/.hidden"), "plain\n"));
+        QVERIFY(WriteTestFile(Dir.filePath("g/plain"), "x"));
+        QVERIFY(GetFileAttributes(Dir.filePath("g/plain")) & Attr::Hidden);
+        QCOMPARE(TDirHandle::Open(Dir.filePath("g")).ChildAttributes("plain") & Attr::Hidden, Attr::Hidden);
+    }
+
+    // Removal never leaves the tree: a link inside goes as a link, and a folder swapped for a link
+    // just before it is entered is removed as that link, its target untouched.
+    void removeTreeNeverFollowsLinks_data() {
+        QTest::addColumn<QString>("Swap");
+        QTest::newRow("link in the tree") << QString();
+        QTest::newRow("folder swapped for a link before it is entered") << "tree/a/b";
+    }
+    void removeTreeNeverFollowsLinks() {
+        QFETCH(QString, Swap);
+        QTemporaryDir Dir;
+        const THookGuard Guard;
+        QVERIFY(WriteTestFile(Dir.filePath("victim/keep"), "precious"));
+        QVERIFY(WriteTestFile(Dir.filePath("tree/a/b/c/file"), "x"));
+        QVERIFY(WriteTestFile(Dir.filePath("tree/top"), "y"));
+        QVERIFY(MakeLink(Dir.filePath("victim"), Dir.filePath("tree/a/to-victim")));
+        QVERIFY(::chmod(Enc(Dir.filePath("tree/a/b/c")).constData(), 0) == 0);
+        bool Swapped = false;
+        if (!Swap.isEmpty())
+            SetFileStepHookForTest([&](const char* Step, const QString& Path) {
+                if (QByteArray(Step) != "RemoveTree:descend" || Path != Dir.filePath(Swap) || Swapped)
+                    return;
+                Swapped = true;
+                QVERIFY(::rename(Enc(Path).constData(), Enc(Dir.filePath("moved")).constData()) == 0);
+                QVERIFY(MakeLink(Dir.filePath("victim"), Path));
+            });
+        const TDirHandle Base = TDirHandle::Open(Dir.path());
+        Base.RemoveTree("tree");
+        QCOMPARE(Swapped, !Swap.isEmpty());
+        QVERIFY(!PathExists(Dir.filePath("tree")));
+        QCOMPARE(ReadTestFile(Dir.filePath("victim/keep")), QByteArray("precious"));
+        QCOMPARE(Names(Dir.filePath("victim")), QStringList{"keep"});
+        Base.RemoveTree("nothing-here"); // nothing there is no error
+        if (PathExists(Dir.filePath("moved/c")))
+            ::chmod(Enc(Dir.filePath("moved/c")).constData(), 0700);
+    }
+
+    // Never replaces: a taken name fails and leaves both items; a free one receives the item.
+    void renameNoReplace_data() {
+        QTest::addColumn<bool>("Fallback");
+        QTest::addColumn<bool>("Folder");
+        QTest::newRow("renameat2, file") << false << false;
+        QTest::newRow("renameat2, folder") << false << true;
+        QTest::newRow("link and unlink, file") << true << false;
+        QTest::newRow("placeholder folder, folder") << true << true;
+    }
+    void renameNoReplace() {
+        QFETCH(bool, Fallback);
+        QFETCH(bool, Folder);
+        QTemporaryDir Dir;
+        SetRenameNoReplaceFallbackForTest(Fallback);
+        struct TReset {
+            ~TReset() { SetRenameNoReplaceFallbackForTest(false); }
+        } Reset;
+        if (Folder)
+            QVERIFY(WriteTestFile(Dir.filePath("from/item/inner"), "new"));
+        else
+            QVERIFY(WriteTestFile(Dir.filePath("from/item"), "new"));
+        QVERIFY(WriteTestFile(Dir.filePath("to/item"), "old"));
+        const TDirHandle From = TDirHandle::Open(Dir.filePath("from"));
+        const TDirHandle To = TDirHandle::Open(Dir.filePath("to"));
+        QVERIFY_THROWS_EXCEPTION(EKelvarnError, From.RenameNoReplace("item", To, "item"));
+        QCOMPARE(ReadTestFile(Dir.filePath("to/item")), QByteArray("old"));
+        QVERIFY(PathExists(Dir.filePath("from/item")));
+        From.RenameNoReplace("item", To, "fresh");
+        QVERIFY(!PathExists(Dir.filePath("from/item")));
+        QCOMPARE(ReadTestFile(Dir.filePath(Folder ? "to/fresh/inner" : "to/fresh")), QByteArray("new"));
+    }
+
+    // A staging folder is private, reached through its descriptor, and gone with its content when
+    // its owner is; what a crash left is removed by the next operation, what a living one holds is
+    // not.
+    void stagingFolder() {
+        QTemporaryDir Dir;
+        const TDirHandle Parent = TDirHandle::Open(Dir.path());
+        QString StagedName;
+        {
+            TStagingFolder Stage(Parent);
+            const QStringList Before = Names(Dir.path());
+            QCOMPARE(Before.size(), 1);
+            StagedName = Before.first();
+            QVERIFY(StagedName.startsWith(QLatin1String(StagingFolderPrefix)));
+            QCOMPARE(ModeOf(Dir.filePath(StagedName)) & 07777, mode_t(0700));
+            QCOMPARE(Stage.Folder().Stat().st_uid, ::geteuid());
+            Stage.Folder().CreateFile("result")->WriteBuffer("r", 1);
+            Stage.Folder().CreateFolder("left").CreateFile("inner")->WriteBuffer("i", 1);
+        }
+        QVERIFY(Names(Dir.path()).isEmpty());
+    }
+    void stagingFolderRefusesBadNames() {
+        QTemporaryDir Dir;
+        TStagingFolder Stage(TDirHandle::Open(Dir.path()));
+        QVERIFY_THROWS_EXCEPTION(EKelvarnError, Stage.Folder().CreateFolder("a/b"));
+        Stage.Folder().CreateFile("done")->WriteBuffer("d", 1);
+        Stage.MoveOut("done", "done");
+        QCOMPARE(ReadTestFile(Dir.filePath("done")), QByteArray("d"));
+        QVERIFY(WriteTestFile(Dir.filePath("taken"), "mine"));
+        Stage.Folder().CreateFile("taken")->WriteBuffer("t", 1);
+        QVERIFY_THROWS_EXCEPTION(EKelvarnError, Stage.MoveOut("taken", "taken"));
+        QCOMPARE(ReadTestFile(Dir.filePath("taken")), QByteArray("mine"));
+        Stage.Remove();
+        QCOMPARE(Names(Dir.path()), QStringList({"done", "taken"}));
+    }
+    void stagingLeftovers() {
+        QTemporaryDir Dir;
+        const TDirHandle Parent = TDirHandle::Open(Dir.path());
+        // A crash leaves a folder no one holds, possibly with content it could not open up.
+        QVERIFY(WriteTestFile(Dir.filePath(QString(StagingFolderPrefix) + "dead/x/y"), "half"));
+        QVERIFY(::chmod(Enc(Dir.filePath(QString(StagingFolderPrefix) + "dead/x")).constData(), 0500) == 0);
+        QVERIFY(WriteTestFile(Dir.filePath("unrelated/z"), "keep"));
+        TStagingFolder Living(Parent);
+        QCOMPARE(RemoveStagingLeftovers(Parent), 1);
+        QVERIFY(!PathExists(Dir.filePath(QString(StagingFolderPrefix) + "dead")));
+        QVERIFY(!Living.IsRemoved());
+        QCOMPARE(Names(Dir.path()).size(), 2); // the living one and "unrelated"
+        QCOMPARE(ReadTestFile(Dir.filePath("unrelated/z")), QByteArray("keep"));
+    }
+    // Another user's folder that only looks like a leftover is not ours to remove.
+    void stagingLeftoversOfAnotherUser() {
+        if (::geteuid() != 0)
+            QSKIP("needs to run as root to give a folder to another user");
+        const passwd* Nobody = ::getpwnam("nobody");
+        if (!Nobody)
+            QSKIP("no user nobody");
+        QTemporaryDir Dir;
+        const QString Foreign = Dir.filePath(QString(StagingFolderPrefix) + "foreign");
+        QVERIFY(WriteTestFile(Foreign + "/theirs", "theirs"));
+        QVERIFY(::chown(Enc(Foreign).constData(), Nobody->pw_uid, Nobody->pw_gid) == 0);
+        QCOMPARE(RemoveStagingLeftovers(TDirHandle::Open(Dir.path())), 0);
+        QCOMPARE(ReadTestFile(Foreign + "/theirs"), QByteArray("theirs"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDirHandle)
+#include "test_dirhandle.moc"
