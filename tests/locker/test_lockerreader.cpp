@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include <pwd.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -303,6 +304,53 @@ private slots:
             QVERIFY(!Staging.IsExtracted());
         }
         QVERIFY(!PathExists(Out.filePath("new")));
+    }
+
+    // Two users in a shared folder that others may write to and that has no sticky bit: the other
+    // user renames the staging folder away mid-extraction and puts a link to a folder of the victim
+    // in its place. The extraction goes on in its own folder, wherever that now is, and neither
+    // writes through the link nor removes what it leads to.
+    void stagingSwappedByAnotherUser() {
+        const passwd* Nobody = ::getpwnam("nobody");
+        if (::geteuid() != 0 || !Nobody)
+            QSKIP("needs to run as root, with a user nobody, to act as a second user");
+        QTemporaryDir Out;
+        const QString Shared = Out.filePath("shared");
+        QVERIFY(QDir().mkpath(Shared));
+        QVERIFY(::chmod(Enc(Out.path()).constData(), 0755) == 0);
+        QVERIFY(::chmod(Enc(Shared).constData(), 0777) == 0);
+        QVERIFY(WriteTestFile(Out.filePath("victim/keep.txt"), "victim's"));
+        bool Swapped = false;
+        TLockerStaging Staging;
+        const TLockerResult R = Staging.Extract(FLocker, Shared, Password, [&](const QString&, int64_t, int64_t) {
+            if (Swapped)
+                return;
+            Swapped = true;
+            const QStringList Staged = QDir(Shared).entryList(QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot);
+            QCOMPARE(Staged.size(), 1);
+            const QByteArray Stage = Enc(Shared + "/" + Staged.first());
+            const QByteArray Away = Enc(Shared + "/away");
+            const QByteArray Victim = Enc(Out.filePath("victim"));
+            const pid_t Child = ::fork();
+            if (Child == 0) {
+                const bool Done = ::setgid(Nobody->pw_gid) == 0 && ::setuid(Nobody->pw_uid) == 0 &&
+                                  ::rename(Stage.constData(), Away.constData()) == 0 &&
+                                  ::symlink(Victim.constData(), Stage.constData()) == 0;
+                ::_exit(Done ? 0 : 1);
+            }
+            int Status = -1;
+            QVERIFY(::waitpid(Child, &Status, 0) == Child);
+            QVERIFY(WIFEXITED(Status) && WEXITSTATUS(Status) == 0);
+        });
+        QVERIFY(Swapped);
+        QVERIFY2(R.Success, qPrintable(R.MessageText));
+        Staging.MoveIntoPlace();
+        QCOMPARE(SnapshotTree(Shared + "/Tree ñ"), FTree);
+        QCOMPARE(QDir(Out.filePath("victim")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{"keep.txt"});
+        QCOMPARE(ReadTestFile(Out.filePath("victim/keep.txt")), QByteArray("victim's"));
+        // The renamed staging folder is left empty; nothing of the tree stayed in it.
+        QVERIFY(QDir(Shared + "/away").isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
     }
 
     // A folder reused over an existing tree must be the user's own and closed to others: one made in
