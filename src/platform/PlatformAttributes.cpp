@@ -1,5 +1,6 @@
 #include "PlatformFiles.h"
 
+#include "PlatformDirHandle.h"
 #include "PlatformFilesInternal.h"
 
 #include <QList>
@@ -26,6 +27,11 @@ bool CanHoldXattr(mode_t Mode) {
 
 bool HasSystemXattr(const QByteArray& Path) {
     return ::lgetxattr(Path.constData(), SystemXattr, nullptr, 0) >= 0;
+}
+
+// The same through a descriptor's /proc entry, which must be followed to reach the item.
+bool HasSystemXattrThrough(const QByteArray& ProcPath) {
+    return ::getxattr(ProcPath.constData(), SystemXattr, nullptr, 0) >= 0;
 }
 
 bool XattrUnsupported(int Errno) {
@@ -195,12 +201,11 @@ bool EditHiddenList(const QByteArray& Folder, const QByteArray& Name, bool Add) 
     return ReplaceAtomically(Folder, Path, Content, Exists ? &Old : nullptr);
 }
 
-bool SetSystemXattr(const QByteArray& Path, bool Set) {
-    const int Result =
-        Set ? ::lsetxattr(Path.constData(), SystemXattr, "1", 1, 0) : ::lremovexattr(Path.constData(), SystemXattr);
+bool SetSystemXattrThrough(const QByteArray& ProcPath, bool Set) {
+    const int Result = Set ? ::setxattr(ProcPath.constData(), SystemXattr, "1", 1, 0)
+                           : ::removexattr(ProcPath.constData(), SystemXattr);
     if (Result == 0)
         return true;
-    // Not kept where the file system has no user attributes; already gone is what we wanted.
     return XattrUnsupported(errno) || (!Set && errno == ENODATA);
 }
 
@@ -291,6 +296,20 @@ bool SetFileAttributes(const QString& Path, uint32_t Attributes) {
     if (S_ISLNK(St.st_mode))
         return true; // a link has no permissions or user attributes of its own
 
+    // From here on the item is reached through a descriptor opened without following a link, and
+    // only while it is the item examined above: a link swapped in meanwhile is never followed to
+    // whatever it leads to. The descriptor's /proc entry names that very inode.
+    RunFileStepHook("SetFileAttributes:apply", Path);
+    const TFd Item(::open(Encoded.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    struct stat Now;
+    if (Item.Get() < 0 || ::fstat(Item.Get(), &Now) != 0)
+        return false;
+    if (Now.st_dev != St.st_dev || Now.st_ino != St.st_ino || (Now.st_mode & S_IFMT) != (St.st_mode & S_IFMT)) {
+        errno = ESTALE;
+        return false;
+    }
+    Encoded = "/proc/self/fd/" + QByteArray::number(Item.Get());
+
     mode_t Current = St.st_mode & 07777;
     mode_t Wanted = (Attributes >> Attr::PermShift) != 0 ? ((Attributes >> Attr::PermShift) & 0777) : Current;
     if (Attributes & Attr::ReadOnly)
@@ -300,11 +319,11 @@ bool SetFileAttributes(const QString& Path, uint32_t Attributes) {
 
     if (CanHoldXattr(St.st_mode)) {
         const bool WantSystem = (Attributes & Attr::System) != 0;
-        if (HasSystemXattr(Encoded) != WantSystem) {
+        if (HasSystemXattrThrough(Encoded) != WantSystem) {
             // Changing a user attribute needs write permission on the file itself.
             if ((Current & S_IWUSR) == 0 && ::chmod(Encoded.constData(), Current | S_IWUSR) == 0)
                 Current |= S_IWUSR;
-            if (!SetSystemXattr(Encoded, WantSystem)) {
+            if (!SetSystemXattrThrough(Encoded, WantSystem)) {
                 const int Saved = errno;
                 if (Current != (St.st_mode & 07777))
                     ::chmod(Encoded.constData(), St.st_mode & 07777);

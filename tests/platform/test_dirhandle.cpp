@@ -89,6 +89,34 @@ private slots:
         QCOMPARE(TDirHandle::Open(Dir.filePath("g")).ChildAttributes("plain") & Attr::Hidden, Attr::Hidden);
     }
 
+    // Attributes go to the item that was examined: one swapped for a link between the check and the
+    // change is refused, and the link's target keeps its mode.
+    void setAttributesNeverFollowsASwappedLink() {
+        QTemporaryDir Dir;
+        const THookGuard Guard;
+        QVERIFY(WriteTestFile(Dir.filePath("victim"), "v", 0644));
+        const QString Item = Dir.filePath("item");
+        QVERIFY(WriteTestFile(Item, "i", 0600));
+        bool Swapped = false;
+        SetFileStepHookForTest([&](const char* Step, const QString& Path) {
+            if (QByteArray(Step) != "SetFileAttributes:apply" || Path != Item || Swapped)
+                return;
+            Swapped = true;
+            QVERIFY(::unlink(Enc(Item).constData()) == 0);
+            QVERIFY(MakeLink(Dir.filePath("victim"), Item));
+        });
+        QVERIFY(!SetFileAttributes(Item, Attr::Archive | (0666u << Attr::PermShift)));
+        QVERIFY(Swapped);
+        QCOMPARE(ModeOf(Dir.filePath("victim")) & 07777, mode_t(0644));
+        SetFileStepHookForTest(nullptr);
+        // Without a swap the change is made, through the descriptor.
+        QVERIFY(WriteTestFile(Dir.filePath("plain"), "p", 0600));
+        QVERIFY(SetFileAttributes(Dir.filePath("plain"), Attr::Archive | (0640u << Attr::PermShift)));
+        QCOMPARE(ModeOf(Dir.filePath("plain")) & 07777, mode_t(0640));
+        QVERIFY(SetFileAttributes(Dir.filePath("plain"), Attr::ReadOnly | Attr::System));
+        QCOMPARE(ModeOf(Dir.filePath("plain")) & 0222, mode_t(0));
+    }
+
     // Removal never leaves the tree: a link inside goes as a link, and a folder swapped for a link
     // just before it is entered is removed as that link, its target untouched.
     void removeTreeNeverFollowsLinks_data() {
