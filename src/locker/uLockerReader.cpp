@@ -10,8 +10,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <grp.h>
 #include <new>
 #include <optional>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -353,9 +355,25 @@ void ApplyFolderModes(const TDirHandle& Root, const QHash<QString, uint32_t>& Mo
 
 // Everything in the caller's folder that a merge reuses must be the user's own and closed to others:
 // a folder someone else made, or may write to, could be swapped or read while the tree goes in.
+// A group the user shares with no one (the user-private group that many systems give each user,
+// with a umask that lets it write): its write bit lets no one else in.
+bool IsPrivateGroup(gid_t Gid) {
+    if (Gid != ::getegid())
+        return false;
+    const group* Group = ::getgrgid(Gid);
+    const passwd* User = ::getpwuid(::geteuid());
+    if (!Group || !User || QByteArray(Group->gr_name) != QByteArray(User->pw_name))
+        return false;
+    for (char* const* Member = Group->gr_mem; *Member; ++Member)
+        if (QByteArray(*Member) != QByteArray(User->pw_name))
+            return false;
+    return true;
+}
+
 void CheckReusable(const TDirHandle& Folder) {
     const struct stat St = Folder.Stat();
-    if (St.st_uid != ::geteuid() || (St.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+    const bool GroupMayWrite = (St.st_mode & S_IWGRP) != 0 && !IsPrivateGroup(St.st_gid);
+    if (St.st_uid != ::geteuid() || (St.st_mode & S_IWOTH) != 0 || GroupMayWrite)
         throw EKelvarnError(
             WithItem(Translate("An existing folder belongs to another user or others may write to it; it is not "
                                "used for the extracted items."),
