@@ -67,22 +67,32 @@ TMsgResult ShowMessageBox(const QString& Text, TMsgKind Kind, TMsgButtons Button
         return Buttons == TMsgButtons::OK ? TMsgResult::OK : TMsgResult::Cancel;
     }
 
-    QMessageBox Box(DialogParent());
-    Box.setWindowTitle(ApplicationTitle());
-    Box.setText(Text);
-    Box.setIcon(Kind == TMsgKind::Error     ? QMessageBox::Critical
-                : Kind == TMsgKind::Warning ? QMessageBox::Warning
-                                            : QMessageBox::Information);
     QList<QPair<QAbstractButton*, TMsgResult>> Map;
-    for (const TButtonSpec& Spec : Specs)
-        Map.append({Box.addButton(Spec.Text, Spec.Role), Spec.Result});
-    Box.setDefaultButton(static_cast<QPushButton*>(Map.first().first));
-    Box.setEscapeButton(Map.last().first);
-    Box.exec();
+    const std::unique_ptr<QMessageBox> Box = MakeMessageBox(Text, Kind, Buttons, &Map);
+    Box->exec();
     for (const auto& [Button, Result] : Map)
-        if (Box.clickedButton() == Button)
+        if (Box->clickedButton() == Button)
             return Result;
     return Buttons == TMsgButtons::OK ? TMsgResult::OK : TMsgResult::Cancel;
+}
+
+std::unique_ptr<QMessageBox> MakeMessageBox(const QString& Text, TMsgKind Kind, TMsgButtons Buttons,
+                                            QList<QPair<QAbstractButton*, TMsgResult>>* Results) {
+    auto Box = std::make_unique<QMessageBox>(DialogParent());
+    Box->setObjectName(QStringLiteral("MessageBox"));
+    Box->setWindowTitle(ApplicationTitle());
+    Box->setText(Text);
+    Box->setIcon(Kind == TMsgKind::Error     ? QMessageBox::Critical
+                 : Kind == TMsgKind::Warning ? QMessageBox::Warning
+                                             : QMessageBox::Information);
+    QList<QPair<QAbstractButton*, TMsgResult>> Map;
+    for (const TButtonSpec& Spec : ButtonsOf(Buttons))
+        Map.append({Box->addButton(Spec.Text, Spec.Role), Spec.Result});
+    Box->setDefaultButton(static_cast<QPushButton*>(Map.first().first));
+    Box->setEscapeButton(Map.last().first);
+    if (Results != nullptr)
+        *Results = Map;
+    return Box;
 }
 
 bool InputBox(const QString& Caption, const QString& Prompt, QString& Value, bool Masked) {

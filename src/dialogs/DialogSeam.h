@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 // Every message box, input box and file chooser of the program goes through here, so that tests
 // can answer them (queue the next button or text) and read back what was shown.
 
@@ -13,6 +15,11 @@ enum class TMsgResult { OK, Cancel, Yes, No };
 
 // A modal box titled with the application title; button texts pass through Translate.
 TMsgResult ShowMessageBox(const QString& Text, TMsgKind Kind, TMsgButtons Buttons = TMsgButtons::OK);
+// The box ShowMessageBox shows, not yet shown; Results maps its buttons to answers.
+class QMessageBox;
+class QAbstractButton;
+std::unique_ptr<QMessageBox> MakeMessageBox(const QString& Text, TMsgKind Kind, TMsgButtons Buttons,
+                                            QList<QPair<QAbstractButton*, TMsgResult>>* Results = nullptr);
 // A one-line input box; true with Value set when confirmed. Masked shows "*" for each character.
 bool InputBox(const QString& Caption, const QString& Prompt, QString& Value, bool Masked = false);
 // An existing folder, or an empty text when the user cancelled.

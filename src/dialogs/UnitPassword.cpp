@@ -20,6 +20,7 @@ TfrmPassword::TfrmPassword(QWidget* Parent) : QDialog(Parent) {
     lblPrompt->setObjectName(QStringLiteral("lblPrompt"));
     edtPassword = new QLineEdit(this);
     edtPassword->setObjectName(QStringLiteral("edtPassword"));
+    edtPassword->setMinimumWidth(265);
     btnOK = new QPushButton(this);
     btnOK->setObjectName(QStringLiteral("btnOK"));
     btnCancel = new QPushButton(this);
@@ -29,6 +30,7 @@ TfrmPassword::TfrmPassword(QWidget* Parent) : QDialog(Parent) {
     btnCancel->setAutoDefault(false);
 
     auto* Layout = new QVBoxLayout(this);
+    Layout->setSizeConstraint(QLayout::SetFixedSize);
     Layout->setContentsMargins(16, 16, 16, 14);
     Layout->setSpacing(10);
     Layout->addWidget(lblPrompt);
@@ -46,8 +48,6 @@ TfrmPassword::TfrmPassword(QWidget* Parent) : QDialog(Parent) {
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
     edtPassword->installEventFilter(this);
     FormCreate();
-    setMinimumWidth(300);
-    resize(300, 120);
 }
 
 void TfrmPassword::FormCreate() {

@@ -28,6 +28,7 @@ TfrmPasswordSet::TfrmPasswordSet(QWidget* Parent) : QDialog(Parent) {
     Label1->setAlignment(Qt::AlignTrailing | Qt::AlignVCenter);
     Edit1 = new QLineEdit(this);
     Edit1->setObjectName(QStringLiteral("Edit1"));
+    Edit1->setMinimumWidth(227);
     Label2 = new QLabel(this);
     Label2->setObjectName(QStringLiteral("Label2"));
     Label2->setAlignment(Qt::AlignTrailing | Qt::AlignVCenter);
@@ -47,6 +48,7 @@ TfrmPasswordSet::TfrmPasswordSet(QWidget* Parent) : QDialog(Parent) {
     MaskWithStars(Edit2, true);
 
     auto* Layout = new QVBoxLayout(this);
+    Layout->setSizeConstraint(QLayout::SetFixedSize);
     Layout->setContentsMargins(11, 9, 11, 9);
     Layout->addWidget(Label3);
     auto* Grid = new QGridLayout;
@@ -75,8 +77,6 @@ TfrmPasswordSet::TfrmPasswordSet(QWidget* Parent) : QDialog(Parent) {
     for (QWidget* Child : findChildren<QWidget*>())
         Child->installEventFilter(this);
     FormShow();
-    setMinimumWidth(370);
-    resize(370, 193);
 }
 
 void TfrmPasswordSet::ChangePassword(QString& strNewPassword) {
