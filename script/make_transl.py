@@ -1287,6 +1287,16 @@ E("Offenders will be prosecuted to the maximum extent possible under the law.",
   pt="Os infratores serão processados com todo o rigor permitido pela lei.",
   tr="İhlal edenler yasaların izin verdiği en geniş ölçüde kovuşturulacaktır.")
 
+# ---- Start-up ----------------------------------------------------------------------------------
+E("Cannot load the visual style \"%s\".",
+  ar="تعذر تحميل النمط المرئي \"%s\".", cn="无法加载视觉样式“%s”。", cs="Vizuální styl \"%s\" nelze načíst.",
+  de="Der visuelle Stil \"%s\" kann nicht geladen werden.", el="Δεν είναι δυνατή η φόρτωση του οπτικού στυλ \"%s\".",
+  es="No se puede cargar el estilo visual \"%s\".", fr="Impossible de charger le style visuel « %s ».",
+  hu="A(z) \"%s\" vizuális stílus nem tölthető be.", it="Impossibile caricare lo stile visivo \"%s\".",
+  jp="表示スタイル「%s」を読み込めません。", kr="시각 스타일 \"%s\"을(를) 불러올 수 없습니다.",
+  nl="Kan de visuele stijl \"%s\" niet laden.", pl="Nie można wczytać stylu wizualnego \"%s\".",
+  pt="Não é possível carregar o estilo visual \"%s\".", tr="\"%s\" görsel stili yüklenemiyor.")
+
 # ---- Password dialogs ------------------------------------------------------------------------
 E("Please enter the application password:",
   ar="يرجى إدخال كلمة مرور التطبيق:", cn="请输入应用程序密码:", cs="Zadejte heslo aplikace:",

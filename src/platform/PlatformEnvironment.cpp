@@ -36,6 +36,18 @@ QString ApplicationTitle() {
     return QStringLiteral("NVL Kelvarn");
 }
 
+QString ProgramVersion() {
+    return QStringLiteral("2.3");
+}
+
+int ProgramVersionNumber() {
+    return 23;
+}
+
+QString MakerWebAddress() {
+    return QStringLiteral("https://www.nvlkelvarn.org");
+}
+
 QString ComputerName() {
     if (GIdentityOverridden)
         return GComputerOverride;

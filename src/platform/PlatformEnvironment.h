@@ -7,6 +7,11 @@
 
 // The application title; names the config folder and enters the settings pass phrase.
 QString ApplicationTitle(); // "NVL Kelvarn"
+// The program's version as shown ("2.3"), and as the update check compares it (23).
+QString ProgramVersion();
+int ProgramVersionNumber();
+// The maker's web site, over HTTPS, without a trailing "/"; the About box and the Help links.
+QString MakerWebAddress();
 
 // Host name (gethostname) and login name (password database), or the injected values.
 QString ComputerName();

@@ -1,0 +1,83 @@
+#include "StartupSequence.h"
+
+#include "AppIcons.h"
+#include "DialogSeam.h"
+#include "KelvarnError.h"
+#include "LanguageDirection.h"
+#include "PlatformEnvironment.h"
+#include "UnitMain.h"
+#include "UnitPassword.h"
+#include "VisualStyle.h"
+#include "translation.h"
+#include "uNewVersionCheck.h"
+#include "uPasswordSet.h"
+#include "uSettings.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QPointer>
+
+namespace {
+
+std::function<void(TfrmMain*)> GMainWindowShownHook;
+
+// Steps after the catalogue; the caller turns an escaping error into an error box and status 1.
+int RunSequence() {
+    if (CheckForNewVersion()) {
+        // The update dialog arrives with the update check; until then no update is offered.
+    }
+
+    PathList.clear();
+    LoadSettings();
+
+    if (!GeneralPassword.isEmpty() && !TfrmPassword::Execute(GeneralPassword)) {
+        PathList.clear();
+        return 0;
+    }
+
+    // The main window first: closing it ends the loop. The set-password dialog is reused by every
+    // Change Password.
+    auto* Main = new TfrmMain;
+    Main->setAttribute(Qt::WA_DeleteOnClose);
+    frmMain = Main;
+    frmPasswordSet = new TfrmPasswordSet(Main);
+
+    QPointer<TfrmMain> Guard(Main);
+    QEventLoop Loop;
+    QObject::connect(Main, &TfrmMain::Closed, &Loop, &QEventLoop::quit, Qt::QueuedConnection);
+    QObject::connect(Main, &QObject::destroyed, &Loop, &QEventLoop::quit, Qt::QueuedConnection);
+    Main->show();
+    Main->raise();
+    Main->activateWindow();
+    if (GMainWindowShownHook)
+        GMainWindowShownHook(Main);
+    if (Guard)
+        Loop.exec();
+    delete Guard.data();
+    frmPasswordSet = nullptr;
+    PathList.clear();
+    return 0;
+}
+
+} // namespace
+
+void SetMainWindowShownHook(std::function<void(TfrmMain*)> Hook) {
+    GMainWindowShownHook = std::move(Hook);
+}
+
+int RunStartup() {
+    try {
+        InitGuiResources();
+        QApplication::setWindowIcon(AppIcon(QStringLiteral("nvlkelvarn")));
+        ApplyVisualStyle();
+        QCoreApplication::setApplicationName(ApplicationTitle());
+        LoadTranslation();
+        ApplyLanguageDirection();
+        return RunSequence();
+    } catch (const EKelvarnError& Error) {
+        ShowMessageBox(Error.Message(), TMsgKind::Error);
+    } catch (const std::exception& Error) {
+        ShowMessageBox(QString::fromLocal8Bit(Error.what()), TMsgKind::Error);
+    }
+    return 1;
+}

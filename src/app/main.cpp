@@ -1,0 +1,29 @@
+// nvlkelvarn: the desktop program. Everything but the process set-up is in the start-up sequence.
+#include "KelvarnApplication.h"
+#include "ProcessHardening.h"
+#include "SingleInstance.h"
+#include "StartupSequence.h"
+#include "UnitMain.h"
+
+#include <QWidget>
+
+int main(int argc, char** argv) {
+    DisableCoreDumps();
+    TKelvarnApplication App(argc, argv);
+    App.setDesktopFileName(QStringLiteral("nvlkelvarn"));
+
+    TSingleInstance Instance;
+    if (!Instance.Acquire())
+        return 0;
+    QObject::connect(&Instance, &TSingleInstance::ActivationRequested, [] {
+        QWidget* Window = QApplication::activeModalWidget();
+        if (Window == nullptr)
+            Window = frmMain;
+        if (Window == nullptr)
+            return;
+        Window->showNormal();
+        Window->raise();
+        Window->activateWindow();
+    });
+    return RunStartup();
+}

@@ -1,0 +1,181 @@
+#include "DialogSeam.h"
+
+#include "PlatformEnvironment.h"
+#include "translation.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QQueue>
+
+namespace {
+
+// The user-interface thread is the only caller.
+bool GInstalled = false;
+QQueue<TMsgResult> GResults;
+QQueue<QString> GTexts;
+QList<TShownDialog> GShown;
+
+struct TButtonSpec {
+    TMsgResult Result;
+    QString Text;
+    QMessageBox::ButtonRole Role;
+};
+
+QList<TButtonSpec> ButtonsOf(TMsgButtons Buttons) {
+    switch (Buttons) {
+    case TMsgButtons::OK:
+        return {{TMsgResult::OK, Translate("OK"), QMessageBox::AcceptRole}};
+    case TMsgButtons::OKCancel:
+        return {{TMsgResult::OK, Translate("OK"), QMessageBox::AcceptRole},
+                {TMsgResult::Cancel, Translate("Cancel"), QMessageBox::RejectRole}};
+    case TMsgButtons::YesNoCancel:
+        return {{TMsgResult::Yes, Translate("Yes"), QMessageBox::YesRole},
+                {TMsgResult::No, Translate("No"), QMessageBox::NoRole},
+                {TMsgResult::Cancel, Translate("Cancel"), QMessageBox::RejectRole}};
+    }
+    return {};
+}
+
+QString TakeText() {
+    return GTexts.isEmpty() ? QString() : GTexts.dequeue();
+}
+
+QWidget* DialogParent() {
+    QWidget* Modal = QApplication::activeModalWidget();
+    return Modal != nullptr ? Modal : QApplication::activeWindow();
+}
+
+} // namespace
+
+TMsgResult ShowMessageBox(const QString& Text, TMsgKind Kind, TMsgButtons Buttons) {
+    const QList<TButtonSpec> Specs = ButtonsOf(Buttons);
+    if (GInstalled) {
+        TShownDialog Shown;
+        Shown.What = TShownDialog::Message;
+        Shown.Text = Text;
+        Shown.Kind = Kind;
+        Shown.Buttons = Buttons;
+        for (const TButtonSpec& Spec : Specs)
+            Shown.ButtonTexts.append(Spec.Text);
+        GShown.append(Shown);
+        if (!GResults.isEmpty())
+            return GResults.dequeue();
+        return Buttons == TMsgButtons::OK ? TMsgResult::OK : TMsgResult::Cancel;
+    }
+
+    QList<QPair<QAbstractButton*, TMsgResult>> Map;
+    const std::unique_ptr<QMessageBox> Box = MakeMessageBox(Text, Kind, Buttons, &Map);
+    Box->exec();
+    for (const auto& [Button, Result] : Map)
+        if (Box->clickedButton() == Button)
+            return Result;
+    return Buttons == TMsgButtons::OK ? TMsgResult::OK : TMsgResult::Cancel;
+}
+
+std::unique_ptr<QMessageBox> MakeMessageBox(const QString& Text, TMsgKind Kind, TMsgButtons Buttons,
+                                            QList<QPair<QAbstractButton*, TMsgResult>>* Results) {
+    auto Box = std::make_unique<QMessageBox>(DialogParent());
+    Box->setObjectName(QStringLiteral("MessageBox"));
+    Box->setWindowTitle(ApplicationTitle());
+    Box->setText(Text);
+    Box->setIcon(Kind == TMsgKind::Error     ? QMessageBox::Critical
+                 : Kind == TMsgKind::Warning ? QMessageBox::Warning
+                                             : QMessageBox::Information);
+    QList<QPair<QAbstractButton*, TMsgResult>> Map;
+    for (const TButtonSpec& Spec : ButtonsOf(Buttons))
+        Map.append({Box->addButton(Spec.Text, Spec.Role), Spec.Result});
+    Box->setDefaultButton(static_cast<QPushButton*>(Map.first().first));
+    Box->setEscapeButton(Map.last().first);
+    if (Results != nullptr)
+        *Results = Map;
+    return Box;
+}
+
+bool InputBox(const QString& Caption, const QString& Prompt, QString& Value, bool Masked) {
+    if (GInstalled) {
+        TShownDialog Shown;
+        Shown.What = TShownDialog::Input;
+        Shown.Text = Prompt;
+        GShown.append(Shown);
+        const QString Answer = TakeText();
+        if (Answer.isEmpty())
+            return false;
+        Value = Answer;
+        return true;
+    }
+    QInputDialog Dialog(DialogParent());
+    Dialog.setWindowTitle(Caption);
+    Dialog.setLabelText(Prompt);
+    Dialog.setTextValue(Value);
+    Dialog.setTextEchoMode(Masked ? QLineEdit::Password : QLineEdit::Normal);
+    Dialog.setOkButtonText(Translate("OK"));
+    Dialog.setCancelButtonText(Translate("Cancel"));
+    if (Dialog.exec() != QDialog::Accepted)
+        return false;
+    Value = Dialog.textValue();
+    return true;
+}
+
+QString ChooseFolder(const QString& Title) {
+    if (GInstalled) {
+        TShownDialog Shown;
+        Shown.What = TShownDialog::Folder;
+        Shown.Text = Title;
+        GShown.append(Shown);
+        return TakeText();
+    }
+    return QFileDialog::getExistingDirectory(DialogParent(), Title, QString(),
+                                             QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+}
+
+QString ChooseFile(const QString& Title, const QString& Filter) {
+    if (GInstalled) {
+        TShownDialog Shown;
+        Shown.What = TShownDialog::File;
+        Shown.Text = Title;
+        GShown.append(Shown);
+        return TakeText();
+    }
+    return QFileDialog::getOpenFileName(DialogParent(), Title, QString(), Filter);
+}
+
+namespace DialogSeam {
+
+void Install() {
+    GInstalled = true;
+    GResults.clear();
+    GTexts.clear();
+    GShown.clear();
+}
+
+void Remove() {
+    GInstalled = false;
+    GResults.clear();
+    GTexts.clear();
+}
+
+bool Installed() {
+    return GInstalled;
+}
+
+void QueueResult(TMsgResult Result) {
+    GResults.enqueue(Result);
+}
+
+void QueueText(const QString& Text) {
+    GTexts.enqueue(Text);
+}
+
+const QList<TShownDialog>& Shown() {
+    return GShown;
+}
+
+void ClearShown() {
+    GShown.clear();
+}
+
+} // namespace DialogSeam

@@ -1,0 +1,105 @@
+// Change Password: a new application password, and every locker in the list re-made under it.
+#include "DialogSeam.h"
+#include "KelvarnError.h"
+#include "PathRules.h"
+#include "PlatformFiles.h"
+#include "UnitMain.h"
+#include "translation.h"
+#include "uPasswordSet.h"
+#include "uSettings.h"
+
+#include <QProgressBar>
+#include <QTreeWidget>
+
+#include <vector>
+
+void TfrmMain::btnChangePasswordClick() {
+    const QString OldPassword = GeneralPassword;
+    QString NewPassword = OldPassword;
+    if (frmPasswordSet == nullptr)
+        frmPasswordSet = new TfrmPasswordSet(this);
+    frmPasswordSet->ChangePassword(NewPassword);
+    if (NewPassword.isEmpty())
+        return;
+    if (NewPassword == OldPassword) {
+        SaveFormState();
+        return;
+    }
+
+    const int Rows = ListViewPaths->topLevelItemCount();
+    std::vector<bool> HasLocker(static_cast<size_t>(Rows));
+    int N = 0;
+    for (int I = 0; I < Rows; ++I) {
+        HasLocker[static_cast<size_t>(I)] = FileExists(LockerPathFor(ListViewPaths->topLevelItem(I)->text(0)));
+        N += HasLocker[static_cast<size_t>(I)] ? 1 : 0;
+    }
+    if (N == 0) {
+        GeneralPassword = NewPassword;
+        SaveFormState();
+        return;
+    }
+
+    BeginBusy(2 * N);
+    struct TEndBusy {
+        TfrmMain* Window;
+        ~TEndBusy() { Window->EndBusy(); }
+    } EndBusyOnExit{this};
+
+    int Counter = 0;
+    bool InPhase2 = false;
+    // One phase over the flagged rows; false when Stop ended it.
+    auto RunPhase = [&](bool Restore) {
+        for (int I = 0; I < Rows; ++I) {
+            if (FStopRequested)
+                return false;
+            if (!HasLocker[static_cast<size_t>(I)])
+                continue;
+            FCurrentItemIndex = ++Counter;
+            UpdateProgressText();
+            ProgressBar1->setValue(0);
+            const QString Path = ListViewPaths->topLevelItem(I)->text(0);
+            QString ErrorText;
+            if (Restore && !RestorePathFromLocker(Path, ErrorText))
+                throw EKelvarnError(Translate("Error decrypting: ") + Path + QStringLiteral("\r\n") + ErrorText);
+            if (!Restore && !HidePathIntoLocker(Path, ErrorText))
+                throw EKelvarnError(Translate("Error encrypting: ") + Path + QStringLiteral("\r\n") + ErrorText);
+        }
+        return !FStopRequested;
+    };
+
+    try {
+        if (!RunPhase(true))
+            return;
+        GeneralPassword = NewPassword;
+        InPhase2 = true;
+        if (!RunPhase(false)) {
+            // Every locker in the list is now either under the new password or unpacked: the old
+            // password would open none of them.
+            RefreshStatuses();
+            SaveFormState();
+            return;
+        }
+        RefreshStatuses();
+        SaveFormState();
+    } catch (const std::exception& Error) {
+        if (!InPhase2)
+            GeneralPassword = OldPassword;
+        RefreshStatuses();
+        SaveFormState();
+        const auto* Own = dynamic_cast<const EKelvarnError*>(&Error);
+        ShowMessageBox(Translate("Password change failed.") + QStringLiteral("\r\n") +
+                           (Own != nullptr ? Own->Message() : QString::fromLocal8Bit(Error.what())),
+                       TMsgKind::Error);
+    }
+}
+
+void TfrmMain::FormActivate() {
+    if (FInFormActivate || FDestroying || !isVisible())
+        return;
+    FInFormActivate = true;
+    if (GeneralPassword.isEmpty())
+        btnChangePasswordClick();
+    FInFormActivate = false;
+    if (GeneralPassword.isEmpty())
+        close();
+}

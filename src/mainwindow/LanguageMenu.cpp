@@ -1,0 +1,55 @@
+// The Language menu: one checkable item per catalogue column, in the language's own name.
+#include "LanguageDirection.h"
+#include "UnitMain.h"
+#include "translation.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QLocale>
+#include <QMenu>
+
+void ApplyLanguageDirection() {
+    Qt::LayoutDirection Direction = Qt::LeftToRight;
+    if (CurrentLanguageIndex > 0 && CurrentLanguageIndex < TranslationTable.size() &&
+        TranslationTable.at(CurrentLanguageIndex).size() > 1) {
+        const QLocale Locale(TranslationTable.at(CurrentLanguageIndex).at(1));
+        if (Locale.language() != QLocale::C)
+            Direction = Locale.textDirection();
+    }
+    QApplication::setLayoutDirection(Direction);
+}
+
+void TfrmMain::BuildLanguageMenu() {
+    mmLanguage->clear();
+    auto* Group = new QActionGroup(mmLanguage);
+    Group->setExclusive(true);
+    for (int I = 0; I < TranslationTable.size(); ++I) {
+        const QStringList& Column = TranslationTable.at(I);
+        if (Column.size() < 2)
+            break;
+        // The language's own name, never translated: a reader must find their language in any.
+        QAction* Item = mmLanguage->addAction(Column.at(0));
+        Item->setObjectName(QStringLiteral("mmLanguage_") + Column.at(1));
+        Item->setData(I);
+        Item->setCheckable(true);
+        Item->setChecked(I == CurrentLanguageIndex);
+        Group->addAction(Item);
+        connect(Item, &QAction::triggered, this, [this, Item] { LanguageMenuClick(Item); });
+    }
+}
+
+void TfrmMain::LanguageMenuClick(QAction* Item) {
+    const int Index = Item->data().toInt();
+    for (QAction* Other : mmLanguage->actions())
+        Other->setChecked(false);
+    if (!ChooseLanguage(Index)) {
+        for (QAction* Other : mmLanguage->actions())
+            Other->setChecked(Other->data().toInt() == CurrentLanguageIndex);
+        return;
+    }
+    Item->setChecked(true);
+    ApplyLanguageDirection();
+    ApplyCaptions();
+    RefreshStatuses();
+}

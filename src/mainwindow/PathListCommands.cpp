@@ -1,0 +1,159 @@
+// The path list: adding, removing, statuses, saving, and which commands are offered.
+#include "ButtonRules.h"
+#include "DialogSeam.h"
+#include "KelvarnError.h"
+#include "PathRules.h"
+#include "PlatformFiles.h"
+#include "TextRules.h"
+#include "UnitMain.h"
+#include "translation.h"
+#include "uSettings.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QPushButton>
+#include <QToolButton>
+#include <QTreeWidget>
+
+namespace {
+
+constexpr int PathColumn = 0;
+constexpr int StatusColumn = 1;
+
+} // namespace
+
+QTreeWidgetItem* TfrmMain::SelectedRow() const {
+    const QList<QTreeWidgetItem*> Selected = ListViewPaths->selectedItems();
+    return Selected.isEmpty() ? nullptr : Selected.first();
+}
+
+void TfrmMain::AddPath(const QString& Path) {
+    const QString Full = ListedPathFor(Path);
+    const QString Locker = LockerPathFor(Full);
+    if (!FileExists(Full) && !DirectoryExists(Full) && !FileExists(Locker)) {
+        ShowMessageBox(Translate("Path does not exist:") + QStringLiteral("\r\n") + Full, TMsgKind::Error);
+        return;
+    }
+    for (int I = 0; I < ListViewPaths->topLevelItemCount(); ++I)
+        if (AsciiSameText(ListViewPaths->topLevelItem(I)->text(PathColumn), Full))
+            return;
+    auto* Item = new QTreeWidgetItem(ListViewPaths, QStringList{Full, QString()});
+    Item->setToolTip(PathColumn, Full);
+    UpdateItemStatus(Item);
+}
+
+void TfrmMain::UpdateItemStatus(QTreeWidgetItem* Item) {
+    Item->setText(StatusColumn,
+                  IsPathHidden(Item->text(PathColumn)) ? Translate("Encrypted & Hidden") : Translate("Visible"));
+}
+
+void TfrmMain::RefreshStatuses() {
+    for (int I = 0; I < ListViewPaths->topLevelItemCount(); ++I)
+        UpdateItemStatus(ListViewPaths->topLevelItem(I));
+}
+
+void TfrmMain::SyncPathList() {
+    PathList.clear();
+    for (int I = 0; I < ListViewPaths->topLevelItemCount(); ++I)
+        PathList.append(ListViewPaths->topLevelItem(I)->text(PathColumn));
+}
+
+void TfrmMain::SaveFormState() {
+    if (FDestroying)
+        return;
+    StrongHide = chkStrongHide->isChecked();
+    SyncPathList();
+    SaveSettings();
+}
+
+void TfrmMain::UpdateButtons() {
+    const TCommandStates States = CommandStatesFor(FBusy, SelectedRow() != nullptr, ListViewPaths->topLevelItemCount());
+    btnRemove->setEnabled(States.Remove);
+    btnEncryptAndHideSelected->setEnabled(States.HideSelected);
+    btnDecryptAndUnhideSelected->setEnabled(States.HideSelected);
+    btnEncryptAndHideAll->setEnabled(States.HideAll);
+    btnDecryptAndUnhideAll->setEnabled(States.HideAll);
+    for (QWidget* Control : {static_cast<QWidget*>(btnAddFile), static_cast<QWidget*>(btnAddFolder),
+                             static_cast<QWidget*>(btnImportLocker), static_cast<QWidget*>(btnChangePassword)})
+        Control->setEnabled(States.AddAndTools);
+    btnStop->setEnabled(States.Stop);
+    btnAboutProgram->setEnabled(States.About);
+    EncryptHideSelected1->setEnabled(States.HideSelected);
+    DencryptUnhideSelected1->setEnabled(States.HideSelected);
+    EncryptHideAll1->setEnabled(States.HideAll);
+    DencryptUnhideAll1->setEnabled(States.HideAll);
+    for (QAction* Item : {AddFolder1, AddFile1, ImportLocker1, ChangePassword1})
+        Item->setEnabled(States.AddAndTools);
+}
+
+void TfrmMain::ListViewPathsSelectItem() {
+    UpdateButtons();
+}
+
+void TfrmMain::btnAddFolderClick() {
+    const QString Folder = ChooseFolder(Translate("Select folder to add"));
+    if (!Folder.isEmpty()) {
+        AddPath(Folder);
+        SaveFormState();
+    }
+    UpdateButtons();
+}
+
+void TfrmMain::btnAddFileClick() {
+    const QString File = ChooseFile(Translate("Select file to add"));
+    if (!File.isEmpty()) {
+        AddPath(File);
+        SaveFormState();
+    }
+    UpdateButtons();
+}
+
+void TfrmMain::AddDroppedFiles(const QStringList& Paths) {
+    if (FBusy || Paths.isEmpty())
+        return;
+    {
+        // One repaint for the whole drop; the bracket closes on every way out.
+        struct TUpdateBracket {
+            QWidget* W;
+            ~TUpdateBracket() { W->setUpdatesEnabled(true); }
+        } Bracket{ListViewPaths};
+        ListViewPaths->setUpdatesEnabled(false);
+        for (const QString& Path : Paths)
+            if (!Path.isEmpty())
+                AddPath(Path);
+    }
+    RefreshStatuses();
+    SaveFormState();
+    UpdateButtons();
+}
+
+void TfrmMain::btnRemoveClick() {
+    QTreeWidgetItem* Row = SelectedRow();
+    if (Row == nullptr) {
+        RefreshStatuses();
+        UpdateButtons();
+        return;
+    }
+    if (ShowMessageBox(Translate("Selected paths will be decrypted and unhidden, then items will be removed from the "
+                                 "list. Continue?"),
+                       TMsgKind::Warning, TMsgButtons::OKCancel) != TMsgResult::OK)
+        return;
+    const QString Path = Row->text(PathColumn);
+    try {
+        UpdateItemStatus(Row);
+        if (IsPathHidden(Path)) {
+            QString ErrorText;
+            if (!RestorePathFromLocker(Path, ErrorText))
+                throw EKelvarnError(ErrorText);
+        }
+        delete Row;
+        SaveFormState();
+    } catch (const std::exception& Error) {
+        const QString Reason = dynamic_cast<const EKelvarnError*>(&Error)
+                                   ? static_cast<const EKelvarnError&>(Error).Message()
+                                   : QString::fromLocal8Bit(Error.what());
+        ShowMessageBox(Translate("Error removing: ") + Path + QStringLiteral("\r\n") + Reason, TMsgKind::Error);
+    }
+    RefreshStatuses();
+    UpdateButtons();
+}

@@ -1,0 +1,20 @@
+#include "PathRules.h"
+
+#include "KelvarnError.h"
+#include "PlatformFiles.h"
+#include "TextRules.h"
+#include "translation.h"
+
+QString ListedPathFor(const QString& Path) {
+    if (TrimBlanks(Path).isEmpty() || Path.contains(QChar(0)))
+        throw EKelvarnError(Translate("Invalid source path."));
+    return FullPath(Path);
+}
+
+QString LockerPathFor(const QString& Path) {
+    return ListedPathFor(Path) + QStringLiteral(".kvlocker");
+}
+
+bool IsPathHidden(const QString& Path) {
+    return FileExists(LockerPathFor(Path));
+}

@@ -1,0 +1,214 @@
+#include "UnitMain.h"
+
+#include "AppIcons.h"
+#include "DialogSeam.h"
+#include "PlatformEnvironment.h"
+#include "translation.h"
+#include "uSettings.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QUrl>
+
+TfrmMain* frmMain = nullptr;
+
+namespace {
+
+void SetHint(QToolButton* Button, const QString& Hint) {
+    Button->setToolTip(Hint);
+    // Icon-only: screen readers name the button by its hint.
+    Button->setAccessibleName(Hint);
+}
+
+void OpenAddress(const QString& Address) {
+    QDesktopServices::openUrl(QUrl(Address));
+}
+
+} // namespace
+
+TfrmMain::TfrmMain(QWidget* Parent) : QMainWindow(Parent) {
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowIcon(AppIcon(QStringLiteral("nvlkelvarn")));
+    BuildControls();
+    BuildMenus();
+
+    connect(btnAddFolder, &QToolButton::clicked, this, &TfrmMain::btnAddFolderClick);
+    connect(AddFolder1, &QAction::triggered, this, &TfrmMain::btnAddFolderClick);
+    connect(btnAddFile, &QToolButton::clicked, this, &TfrmMain::btnAddFileClick);
+    connect(AddFile1, &QAction::triggered, this, &TfrmMain::btnAddFileClick);
+    connect(btnRemove, &QToolButton::clicked, this, &TfrmMain::btnRemoveClick);
+    connect(btnEncryptAndHideSelected, &QToolButton::clicked, this, &TfrmMain::btnEncryptAndHideSelectedClick);
+    connect(EncryptHideSelected1, &QAction::triggered, this, &TfrmMain::btnEncryptAndHideSelectedClick);
+    connect(btnDecryptAndUnhideSelected, &QToolButton::clicked, this, &TfrmMain::btnDecryptAndUnhideSelectedClick);
+    connect(DencryptUnhideSelected1, &QAction::triggered, this, &TfrmMain::btnDecryptAndUnhideSelectedClick);
+    connect(btnEncryptAndHideAll, &QToolButton::clicked, this, &TfrmMain::btnEncryptAndHideAllClick);
+    connect(EncryptHideAll1, &QAction::triggered, this, &TfrmMain::btnEncryptAndHideAllClick);
+    connect(btnDecryptAndUnhideAll, &QToolButton::clicked, this, &TfrmMain::btnDecryptAndUnhideAllClick);
+    connect(DencryptUnhideAll1, &QAction::triggered, this, &TfrmMain::btnDecryptAndUnhideAllClick);
+    connect(btnStop, &QPushButton::clicked, this, &TfrmMain::btnStopClick);
+    connect(btnChangePassword, &QPushButton::clicked, this, &TfrmMain::btnChangePasswordClick);
+    connect(ChangePassword1, &QAction::triggered, this, &TfrmMain::btnChangePasswordClick);
+    connect(btnAboutProgram, &QToolButton::clicked, this, &TfrmMain::btnAboutProgramClick);
+    connect(About1, &QAction::triggered, this, &TfrmMain::btnAboutProgramClick);
+    connect(utorial1, &QAction::triggered, this, &TfrmMain::utorial1Click);
+    connect(ContactUs1, &QAction::triggered, this, &TfrmMain::ContactUs1Click);
+    connect(VisitWebsite1, &QAction::triggered, this, &TfrmMain::VisitWebsite1Click);
+    connect(Exit1, &QAction::triggered, this, &TfrmMain::Exit1Click);
+    connect(ListViewPaths, &QTreeWidget::itemSelectionChanged, this, &TfrmMain::ListViewPathsSelectItem);
+
+    FormCreate();
+}
+
+TfrmMain::~TfrmMain() {
+    FormDestroy();
+    if (frmMain == this)
+        frmMain = nullptr;
+}
+
+void TfrmMain::FormCreate() {
+    setWindowTitle(ApplicationTitle() + QStringLiteral(" ") + ProgramVersion());
+    resize(760, 449 + menuBar()->sizeHint().height());
+    if (const QScreen* Screen = QGuiApplication::primaryScreen())
+        move(Screen->availableGeometry().center() - rect().center());
+    for (const QString& Path : std::as_const(PathList))
+        AddPath(Path);
+    chkStrongHide->setChecked(StrongHide);
+    chkStrongHide->setText(Translate("Use system attribute (strong hide)"));
+    UpdateButtons();
+    ProgressBar1->setEnabled(false);
+    ProgressBar1->setVisible(false);
+    lblStatus->setEnabled(false);
+    btnStop->setEnabled(false);
+    btnStop->setToolTip(Translate("Stop Operation"));
+    FStopRequested = false;
+    FBusy = false;
+    setAcceptDrops(true);
+    BuildLanguageMenu();
+    ApplyCaptions();
+}
+
+void TfrmMain::FormDestroy() {
+    FDestroying = true;
+    setAcceptDrops(false);
+    // Does nothing while the window is being destroyed: every change was saved when it was made.
+    try {
+        SaveFormState();
+    } catch (const std::exception&) {
+    }
+}
+
+void TfrmMain::ApplyCaptions() {
+    File1->setTitle(Translate("File"));
+    AddFolder1->setText(Translate("Add Folder..."));
+    AddFile1->setText(Translate("Add File..."));
+    ImportLocker1->setText(Translate("Import Locker..."));
+    Exit1->setText(Translate("Exit"));
+    Edit1->setTitle(Translate("Encrypt"));
+    EncryptHideSelected1->setText(Translate("Encrypt && Hide Selected"));
+    DencryptUnhideSelected1->setText(Translate("Dencrypt && Unhide Selected"));
+    EncryptHideAll1->setText(Translate("Encrypt && Hide All"));
+    DencryptUnhideAll1->setText(Translate("Dencrypt && Unhide All"));
+    ools1->setTitle(Translate("Tools"));
+    ChangePassword1->setText(Translate("Change Password..."));
+    mmLanguage->setTitle(Translate("Language"));
+    Help1->setTitle(Translate("Help"));
+    utorial1->setText(Translate("Tutorial"));
+    ContactUs1->setText(Translate("Contact Us"));
+    VisitWebsite1->setText(Translate("Visit Website"));
+    About1->setText(Translate("About..."));
+    SetHint(btnAddFolder, Translate("Add Folder..."));
+    SetHint(btnAddFile, Translate("Add File..."));
+    SetHint(btnRemove, Translate("Remove Selected From List"));
+    SetHint(btnEncryptAndHideSelected, Translate("Encrypt and Hide Selected Paths"));
+    SetHint(btnDecryptAndUnhideSelected, Translate("Dencrypt and Unhide Selected Paths"));
+    SetHint(btnEncryptAndHideAll, Translate("Encrypt and Hide All Paths in List"));
+    SetHint(btnDecryptAndUnhideAll, Translate("Dencrypt and Unhide All Paths in List"));
+    SetHint(btnImportLocker, Translate("Import Locker File (Lost Path)..."));
+    SetHint(btnAboutProgram, Translate("About Program..."));
+    btnChangePassword->setText(Translate("Change Password..."));
+    lblStatus->setText(Translate("Ready"));
+    btnStop->setText(Translate("Stop"));
+    ListViewPaths->setHeaderLabels({Translate("Path"), Translate("Status")});
+}
+
+void TfrmMain::btnAboutProgramClick() {
+    const QString CrLf = QStringLiteral("\r\n");
+    QString Text = ApplicationTitle() + CrLf;
+    Text += Translate("Version: ") + ProgramVersion() + CrLf;
+    Text += CrLf;
+    Text += Translate("Website: ") + MakerWebAddress() + CrLf;
+    Text += CrLf;
+    Text += Translate("This software is protected by copyright law and international treaties. ") + CrLf;
+    Text += Translate("Unauthorized reproduction or distribution of this software, or of any part of it, is "
+                      "prohibited. ") +
+            CrLf;
+    Text += Translate("Violations may result in severe civil and criminal penalties. ") + CrLf;
+    Text += Translate("Offenders will be prosecuted to the maximum extent possible under the law.") + CrLf;
+    ShowMessageBox(Text, TMsgKind::Information);
+}
+
+void TfrmMain::utorial1Click() {
+    OpenAddress(MakerWebAddress() + QStringLiteral("/redirect/tutorial-nvl-kelvarn.html"));
+}
+
+void TfrmMain::ContactUs1Click() {
+    OpenAddress(MakerWebAddress() + QStringLiteral("/support.html"));
+}
+
+void TfrmMain::VisitWebsite1Click() {
+    OpenAddress(MakerWebAddress() + QStringLiteral("/"));
+}
+
+void TfrmMain::Exit1Click() {
+    close();
+}
+
+void TfrmMain::changeEvent(QEvent* Event) {
+    QMainWindow::changeEvent(Event);
+    // Queued: the set-password dialog must not open inside the activation event itself.
+    if (Event->type() == QEvent::ActivationChange && isActiveWindow())
+        QMetaObject::invokeMethod(this, &TfrmMain::FormActivate, Qt::QueuedConnection);
+}
+
+void TfrmMain::closeEvent(QCloseEvent* Event) {
+    if (FBusy) {
+        // The running operation ends at its next poll and cleans up; the window closes after it.
+        FCloseWhenIdle = true;
+        btnStopClick();
+        Event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(Event);
+    if (Event->isAccepted())
+        emit Closed();
+}
+
+void TfrmMain::dragEnterEvent(QDragEnterEvent* Event) {
+    if (!FBusy && Event->mimeData()->hasUrls())
+        Event->acceptProposedAction();
+    else
+        Event->ignore();
+}
+
+void TfrmMain::dropEvent(QDropEvent* Event) {
+    QStringList Paths;
+    for (const QUrl& Url : Event->mimeData()->urls())
+        if (Url.isLocalFile())
+            Paths.append(Url.toLocalFile());
+    AddDroppedFiles(Paths);
+    Event->acceptProposedAction();
+}

@@ -1,0 +1,347 @@
+#include "GuiTestSupport.h"
+#include "KelvarnError.h"
+#include "PathFileOps.h"
+#include "PathRules.h"
+#include "PlatformFiles.h"
+#include "TestFiles.h"
+#include "UnitMain.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <unistd.h>
+
+namespace {
+
+QStringList ShownTexts() {
+    QStringList Texts;
+    for (const TShownDialog& Shown : DialogSeam::Shown())
+        Texts.append(Shown.Text);
+    return Texts;
+}
+
+QStringList Captions(const TfrmMain& Window) {
+    QStringList Rows;
+    for (int I = 0; I < Window.ListViewPaths->topLevelItemCount(); ++I)
+        Rows.append(Window.ListViewPaths->topLevelItem(I)->text(0));
+    return Rows;
+}
+
+QStringList Statuses(const TfrmMain& Window) {
+    QStringList Rows;
+    for (int I = 0; I < Window.ListViewPaths->topLevelItemCount(); ++I)
+        Rows.append(Window.ListViewPaths->topLevelItem(I)->text(1));
+    return Rows;
+}
+
+// Every control of the enabling rule with its state, by object name.
+QMap<QString, bool> EnabledStates(TfrmMain& Window) {
+    QMap<QString, bool> States;
+    for (const char* Name : {"btnRemove", "btnEncryptAndHideSelected", "btnDecryptAndUnhideSelected",
+                             "btnEncryptAndHideAll", "btnDecryptAndUnhideAll", "btnAddFile", "btnAddFolder",
+                             "btnImportLocker", "btnChangePassword", "btnStop", "btnAboutProgram"})
+        States[QLatin1String(Name)] = Window.findChild<QWidget*>(QLatin1String(Name))->isEnabled();
+    for (const char* Name : {"EncryptHideSelected1", "DencryptUnhideSelected1", "EncryptHideAll1", "DencryptUnhideAll1",
+                             "AddFolder1", "AddFile1", "ImportLocker1", "ChangePassword1"})
+        States[QLatin1String(Name)] = Window.findChild<QAction*>(QLatin1String(Name))->isEnabled();
+    return States;
+}
+
+QByteArray SettingsBytes() {
+    return ReadTestFile(SettingsFilePath(), "<none>");
+}
+
+} // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir FTree;
+    QString At(const QString& Name) const { return FTree.path() + QLatin1Char('/') + Name; }
+
+private slots:
+    void init() {
+        QVERIFY(FTree.isValid());
+        QDir(FTree.path()).removeRecursively();
+        QDir().mkpath(FTree.path());
+        QVERIFY(WriteTestFile(At(QStringLiteral("Photos/a.jpg")), "jpeg"));
+        QVERIFY(WriteTestFile(At(QStringLiteral("report.pdf")), "pdf"));
+        QVERIFY(WriteTestFile(At(QStringLiteral("Gone.kvlocker")), "locker stand-in"));
+    }
+
+    void addPath_data() {
+        QTest::addColumn<QString>("Added");  // relative to the tree unless absolute
+        QTest::addColumn<QString>("Listed"); // the new row, or empty for none
+        QTest::addColumn<QString>("Status");
+        QTest::addColumn<QString>("Message");
+        QTest::newRow("folder") << "Photos"
+                                << "Photos"
+                                << "Visible"
+                                << "";
+        QTest::newRow("trailing separators") << "Photos//"
+                                             << "Photos"
+                                             << "Visible"
+                                             << "";
+        QTest::newRow("dot segments") << "Photos/../report.pdf"
+                                      << "report.pdf"
+                                      << "Visible"
+                                      << "";
+        QTest::newRow("only its locker") << "Gone"
+                                         << "Gone"
+                                         << "Encrypted & Hidden"
+                                         << "";
+        QTest::newRow("missing") << "Nothing"
+                                 << ""
+                                 << ""
+                                 << "Path does not exist:\r\n%1/Nothing";
+    }
+    void addPath() {
+        QFETCH(QString, Added);
+        QFETCH(QString, Listed);
+        QFETCH(QString, Status);
+        QFETCH(QString, Message);
+        TGuiFixture Fixture;
+        TfrmMain Window;
+        // Relative paths resolve against the current folder.
+        const QString Saved = QDir::currentPath();
+        QDir::setCurrent(FTree.path());
+        Window.AddPath(Added);
+        QDir::setCurrent(Saved);
+        QCOMPARE(Captions(Window), Listed.isEmpty() ? QStringList() : QStringList{At(Listed)});
+        if (!Listed.isEmpty())
+            QCOMPARE(Statuses(Window), QStringList{Status});
+        QCOMPARE(ShownTexts(), Message.isEmpty() ? QStringList() : QStringList{Message.arg(FTree.path())});
+    }
+
+    void addPathIgnoresAsciiCaseDuplicates() {
+        TGuiFixture Fixture;
+        TfrmMain Window;
+        Window.AddPath(At(QStringLiteral("Photos")));
+        QVERIFY(WriteTestFile(At(QStringLiteral("PHOTOS/b")), "other folder, same name but for case"));
+        Window.AddPath(At(QStringLiteral("PHOTOS")));
+        QCOMPARE(Captions(Window), QStringList{At(QStringLiteral("Photos"))});
+        QVERIFY(DialogSeam::Shown().isEmpty());
+        // The root stays "/" and its locker would sit beside it, never inside a packed tree.
+        QCOMPARE(ListedPathFor(QStringLiteral("///")), QStringLiteral("/"));
+        QCOMPARE(LockerPathFor(At(QStringLiteral("Photos/"))), At(QStringLiteral("Photos.kvlocker")));
+    }
+
+    void startupListsWhatIsOnDisk() {
+        TGuiFixture Fixture;
+        QVERIFY(WriteTestFile(At(QStringLiteral("Photos.kvlocker")), "locker beside its folder"));
+        PathList = {At(QStringLiteral("Photos")), At(QStringLiteral("Missing")), At(QStringLiteral("Gone")),
+                    At(QStringLiteral("Photos/")), At(QStringLiteral("report.pdf"))};
+        StrongHide = false;
+        TfrmMain Window;
+        QCOMPARE(Captions(Window), (QStringList{At(QStringLiteral("Photos")), At(QStringLiteral("Gone")),
+                                                At(QStringLiteral("report.pdf"))}));
+        QCOMPARE(Statuses(Window), (QStringList{"Encrypted & Hidden", "Encrypted & Hidden", "Visible"}));
+        QCOMPARE(ShownTexts(), QStringList{QStringLiteral("Path does not exist:\r\n") + At(QStringLiteral("Missing"))});
+        QVERIFY(!Window.chkStrongHide->isChecked());
+        QVERIFY(!Window.chkStrongHide->isVisible());
+        // Creation and closing write nothing; the next save drops the missing entries.
+        QCOMPARE(SettingsBytes(), QByteArray("<none>"));
+        Window.close();
+        QCOMPARE(SettingsBytes(), QByteArray("<none>"));
+        Window.SaveFormState();
+        PathList.clear();
+        QVERIFY(LoadSettings());
+        QCOMPARE(PathList, Captions(Window));
+        QCOMPARE(StrongHide, false);
+    }
+
+    void updateButtons_data() {
+        QTest::addColumn<bool>("Busy");
+        QTest::addColumn<int>("Rows");
+        QTest::addColumn<bool>("Selected");
+        QTest::newRow("idle, empty") << false << 0 << false;
+        QTest::newRow("idle, rows, none selected") << false << 2 << false;
+        QTest::newRow("idle, selected") << false << 2 << true;
+        QTest::newRow("busy, selected") << true << 2 << true;
+    }
+    void updateButtons() {
+        QFETCH(bool, Busy);
+        QFETCH(int, Rows);
+        QFETCH(bool, Selected);
+        TGuiFixture Fixture;
+        TfrmMain Window;
+        if (Rows > 0)
+            Window.AddPath(At(QStringLiteral("Photos")));
+        if (Rows > 1)
+            Window.AddPath(At(QStringLiteral("report.pdf")));
+        if (Selected)
+            Window.ListViewPaths->topLevelItem(1)->setSelected(true);
+        Window.FBusy = Busy;
+        Window.UpdateButtons();
+        const bool Idle = !Busy;
+        const QMap<QString, bool> States = EnabledStates(Window);
+        for (const char* Name : {"btnRemove", "btnEncryptAndHideSelected", "btnDecryptAndUnhideSelected",
+                                 "EncryptHideSelected1", "DencryptUnhideSelected1"})
+            QVERIFY2(States.value(QLatin1String(Name)) == (Idle && Selected), Name);
+        for (const char* Name :
+             {"btnEncryptAndHideAll", "btnDecryptAndUnhideAll", "EncryptHideAll1", "DencryptUnhideAll1"})
+            QVERIFY2(States.value(QLatin1String(Name)) == (Idle && Rows > 0), Name);
+        for (const char* Name : {"btnAddFile", "btnAddFolder", "btnImportLocker", "btnChangePassword", "AddFolder1",
+                                 "AddFile1", "ImportLocker1", "ChangePassword1"})
+            QVERIFY2(States.value(QLatin1String(Name)) == Idle, Name);
+        QCOMPARE(States.value(QStringLiteral("btnStop")), Busy);
+        QVERIFY(States.value(QStringLiteral("btnAboutProgram")));
+        QVERIFY(Window.findChild<QAction*>(QStringLiteral("Exit1"))->isEnabled());
+    }
+
+    void languageSwitchRewritesEverything() {
+        TGuiFixture Fixture;
+        QVERIFY(WriteTestFile(At(QStringLiteral("report.pdf.kvlocker")), "locker"));
+        PathList = {At(QStringLiteral("Photos")), At(QStringLiteral("report.pdf"))};
+        TfrmMain Window;
+        Window.ListViewPaths->topLevelItem(1)->setSelected(true);
+        const QList<QAction*> Items = Window.mmLanguage->actions();
+        QCOMPARE(Items.size(), TranslationTable.size());
+        QCOMPARE(Items.first()->text(), QStringLiteral("English"));
+        QVERIFY(Items.first()->isChecked());
+
+        auto Choose = [&](const QString& Code) {
+            for (QAction* Item : Items)
+                if (Item->objectName() == QStringLiteral("mmLanguage_") + Code)
+                    Item->trigger();
+        };
+        Choose(QStringLiteral("de"));
+        QCOMPARE(CurrentLanguageCode, QStringLiteral("de"));
+        QString Stored;
+        QVERIFY(ReadUserStoreString(QStringLiteral("CurrentLanguage"), Stored));
+        QCOMPARE(Stored, QStringLiteral("de"));
+        QCOMPARE(std::count_if(Items.begin(), Items.end(), [](QAction* A) { return A->isChecked(); }), 1);
+        QVERIFY(Items.at(CurrentLanguageIndex)->isChecked());
+        // Every caption of the table in German, each one different from its English source.
+        const QList<QPair<QString, QString>> Texts = {
+            {Window.File1->title(), "File"},
+            {Window.findChild<QAction*>("EncryptHideSelected1")->text(), "Encrypt && Hide Selected"},
+            {Window.mmLanguage->title(), "Language"},
+            {Window.btnRemove->toolTip(), "Remove Selected From List"},
+            {Window.btnRemove->accessibleName(), "Remove Selected From List"},
+            {Window.btnChangePassword->text(), "Change Password..."},
+            {Window.lblStatus->text(), "Ready"},
+            {Window.btnStop->text(), "Stop"},
+            {Window.ListViewPaths->headerItem()->text(0), "Path"},
+            {Window.ListViewPaths->headerItem()->text(1), "Status"},
+        };
+        for (const auto& [Shown, English] : Texts) {
+            QCOMPARE(Shown, Translate(English));
+            QVERIFY2(Shown != English || English == QStringLiteral("Status"), qPrintable(English)); // same in German
+        }
+        QCOMPARE(Statuses(Window), (QStringList{Translate("Visible"), Translate("Encrypted & Hidden")}));
+        QCOMPARE(Captions(Window), (QStringList{At(QStringLiteral("Photos")), At(QStringLiteral("report.pdf"))}));
+        QVERIFY(Window.ListViewPaths->topLevelItem(1)->isSelected());
+        QCOMPARE(QApplication::layoutDirection(), Qt::LeftToRight);
+
+        Choose(QStringLiteral("ar"));
+        QCOMPARE(QApplication::layoutDirection(), Qt::RightToLeft);
+        QCOMPARE(Window.layoutDirection(), Qt::RightToLeft);
+        Choose(QStringLiteral("en"));
+        QCOMPARE(QApplication::layoutDirection(), Qt::LeftToRight);
+        QCOMPARE(Window.File1->title(), QStringLiteral("File"));
+        QCOMPARE(Statuses(Window), (QStringList{"Visible", "Encrypted & Hidden"}));
+    }
+
+    void dropsAreRefusedWhileBusy() {
+        TGuiFixture Fixture;
+        TfrmMain Window;
+        const QStringList Dropped = {At(QStringLiteral("Photos")), At(QStringLiteral("report.pdf")),
+                                     At(QStringLiteral("Gone"))};
+        Window.FBusy = true;
+        Window.AddDroppedFiles(Dropped);
+        QVERIFY(Captions(Window).isEmpty());
+        QCOMPARE(SettingsBytes(), QByteArray("<none>"));
+        Window.FBusy = false;
+        Window.AddDroppedFiles(Dropped);
+        QCOMPARE(Captions(Window), Dropped);
+        QVERIFY(EnabledStates(Window).value(QStringLiteral("btnEncryptAndHideAll")));
+        PathList.clear();
+        QVERIFY(LoadSettings());
+        QCOMPARE(PathList, Dropped);
+    }
+
+    void removeAVisibleRowLeavesTheDisk() {
+        TGuiFixture Fixture;
+        PathList = {At(QStringLiteral("Photos")), At(QStringLiteral("report.pdf"))};
+        TfrmMain Window;
+        Window.btnRemoveClick(); // nothing selected: no question
+        QVERIFY(DialogSeam::Shown().isEmpty());
+        Window.ListViewPaths->topLevelItem(0)->setSelected(true);
+        Window.btnRemoveClick(); // unanswered: Cancel
+        QCOMPARE(Captions(Window).size(), 2);
+        DialogSeam::QueueResult(TMsgResult::OK);
+        Window.btnRemoveClick();
+        QCOMPARE(DialogSeam::Shown().size(), 2);
+        QCOMPARE(DialogSeam::Shown().last().Kind, TMsgKind::Warning);
+        QCOMPARE(DialogSeam::Shown().last().Buttons, TMsgButtons::OKCancel);
+        QCOMPARE(Captions(Window), QStringList{At(QStringLiteral("report.pdf"))});
+        QVERIFY(QFileInfo::exists(At(QStringLiteral("Photos/a.jpg"))));
+        PathList.clear();
+        QVERIFY(LoadSettings());
+        QCOMPARE(PathList, QStringList{At(QStringLiteral("report.pdf"))});
+    }
+
+    void aboutBox() {
+        TGuiFixture Fixture;
+        TGuiFixture::UseLanguage(QStringLiteral("cn"));
+        TfrmMain Window;
+        Window.btnAboutProgramClick();
+        const TShownDialog Shown = DialogSeam::Shown().last();
+        QCOMPARE(Shown.Kind, TMsgKind::Information);
+        const QStringList Lines = Shown.Text.split(QStringLiteral("\r\n"));
+        QCOMPARE(Lines.size(), 10); // nine lines, each ended by CR LF
+        QCOMPARE(Lines.at(0), QStringLiteral("NVL Kelvarn"));
+        QCOMPARE(Lines.at(1), Translate("Version: ") + QStringLiteral("2.3"));
+        QVERIFY(Lines.at(3).contains(QStringLiteral("https://")));
+        for (int I = 5; I <= 7; ++I)
+            QVERIFY(Lines.at(I).endsWith(QLatin1Char(' ')));
+        QCOMPARE(Window.windowTitle(), QStringLiteral("NVL Kelvarn 2.3"));
+    }
+
+    void deletePathStaysInsideTheTree() {
+        TGuiFixture Fixture;
+        QVERIFY(WriteTestFile(At(QStringLiteral("outside/keep.txt")), "keep"));
+        QVERIFY(WriteTestFile(At(QStringLiteral("victim/sub/secret")), "data", 0444));
+        QVERIFY(QFile::link(At(QStringLiteral("outside")), At(QStringLiteral("victim/sub/link"))));
+        QVERIFY(QFile::link(At(QStringLiteral("outside/keep.txt")), At(QStringLiteral("victim/filelink"))));
+        ::chmod(Enc(At(QStringLiteral("victim/sub"))).constData(), 0555);
+        SetHiddenAttributes(At(QStringLiteral("victim/sub/secret")), true, false);
+        DeletePath(At(QStringLiteral("victim")));
+        QVERIFY(!PathExists(At(QStringLiteral("victim"))));
+        QCOMPARE(ReadTestFile(At(QStringLiteral("outside/keep.txt"))), QByteArray("keep"));
+        // A read-only, hidden file goes too, and so does the .hidden entry that hid it.
+        QVERIFY(WriteTestFile(At(QStringLiteral("ro.txt")), "x", 0444));
+        SetHiddenAttributes(At(QStringLiteral("ro.txt")), true, true);
+        QVERIFY(GetFileAttributes(At(QStringLiteral("ro.txt"))) & Attr::Hidden);
+        QVERIFY(TryDeletePath(At(QStringLiteral("ro.txt"))));
+        QVERIFY(!PathExists(At(QStringLiteral("ro.txt"))));
+        QVERIFY(!ReadTestFile(At(QStringLiteral(".hidden"))).contains("ro.txt"));
+        QVERIFY(TryDeletePath(At(QStringLiteral("never-there"))));
+    }
+
+    void setHiddenAttributesReports() {
+        TGuiFixture Fixture;
+        try {
+            SetHiddenAttributes(At(QStringLiteral("none")), true, false);
+            QFAIL("no error for a missing path");
+        } catch (const EKelvarnError& Error) {
+            QCOMPARE(Error.Message(), QStringLiteral("Path not found: ") + At(QStringLiteral("none")));
+        }
+        SetHiddenAttributes(At(QStringLiteral("report.pdf")), true, false);
+        QVERIFY(GetFileAttributes(At(QStringLiteral("report.pdf"))) & Attr::Hidden);
+        SetHiddenAttributes(At(QStringLiteral("report.pdf")), false, true);
+        QVERIFY(!(GetFileAttributes(At(QStringLiteral("report.pdf"))) & Attr::Hidden));
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "test_mainwindow.moc"
