@@ -1,19 +1,14 @@
 #include "CliArguments.h"
 #include "CliCommands.h"
 #include "CliInterrupt.h"
+#include "ProcessHardening.h"
 
 #include <QCoreApplication>
 
 #include <cstdio>
-#include <sys/prctl.h>
-#include <sys/resource.h>
 
 int main(int argc, char* argv[]) {
-    // Secrets live in this process's memory: no core dump may carry them to disk, and no other
-    // process of the user may attach to it or read its memory.
-    const rlimit NoCore = {0, 0};
-    setrlimit(RLIMIT_CORE, &NoCore);
-    prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+    DisableCoreDumps();
 
     QCoreApplication App(argc, argv);
     InstallInterruptHandler();
