@@ -3,6 +3,7 @@
 #include "KelvarnError.h"
 #include "PathFileOps.h"
 #include "PathRules.h"
+#include "PlatformDirHandle.h"
 #include "PlatformFiles.h"
 #include "UnitMain.h"
 #include "translation.h"
@@ -68,6 +69,8 @@ bool TfrmMain::HidePathIntoLocker(const QString& Path, QString& ErrorText) {
         return false;
     }
     RenameNoReplace(Temporary, Locker);
+    // The locker's name must be on disk before the only other copy is deleted.
+    TDirHandle::Open(TargetFolderOf(Locker), true).Sync();
     if (!TryDeletePath(Path)) {
         DeleteFileIfExists(Locker);
         ErrorText = Translate("Failed to move original item to Recycle Bin.");
@@ -77,16 +80,8 @@ bool TfrmMain::HidePathIntoLocker(const QString& Path, QString& ErrorText) {
     return true;
 }
 
-void TfrmMain::RemovePartialOutput(const QString& Path, bool& PartialRemoved) {
-    if (FileExists(Path) || DirectoryExists(Path)) {
-        DeletePath(Path);
-        PartialRemoved = true;
-    }
-}
-
 bool TfrmMain::RestorePathFromLocker(const QString& Path, QString& ErrorText) {
     ErrorText.clear();
-    bool PartialRemoved = false;
     if (GeneralPassword.isEmpty()) {
         ErrorText = Translate("General password is not set.");
         return false;
@@ -97,40 +92,40 @@ bool TfrmMain::RestorePathFromLocker(const QString& Path, QString& ErrorText) {
         return false;
     }
     bool Skip = false;
-    if (!ResolveRestoreConflict(Path, Skip, ErrorText))
+    bool Replace = false;
+    if (!ResolveRestoreConflict(Path, Skip, Replace, ErrorText))
         return false;
     if (Skip)
         return true;
     SetHiddenAttributes(Locker, false, false);
-    const QString Target = TargetFolderOf(Path);
-    ForceDirectories(Target);
-
     auto HideAgain = [&] { SetHiddenAttributes(Locker, true, chkStrongHide->isChecked()); };
+
+    // The item is rebuilt in a private folder beside Path and moved into place only when whole and
+    // on disk; a failure or Stop removes that folder and nothing else. The user's existing item is
+    // replaced only then, so a failed extraction never costs it.
     try {
-        const TLockerResult Result = ExtractLocker(
-            Locker, Target, GeneralPassword,
+        if (DirectoryExists(TargetFolderOf(Path)))
+            RemoveStagingLeftovers(TDirHandle::Open(TargetFolderOf(Path), true));
+        TLockerStaging Staging;
+        const TLockerResult Result = Staging.Extract(
+            Locker, TargetFolderOf(Path), GeneralPassword,
             [this](const QString& Item, int64_t Done, int64_t Total) { ReportProgress(Item, Done, Total); },
             [this] { return IsStopRequested(); });
-        if (!Result.Success) {
-            RemovePartialOutput(Path, PartialRemoved);
-            ErrorText = Result.MessageText;
+        if (!Result.Success || FStopRequested) {
+            Staging.Discard();
+            ErrorText = Result.Success ? Translate("Operation cancelled by user.") : Result.MessageText;
             HideAgain();
             return false;
         }
-        if (FStopRequested) {
-            RemovePartialOutput(Path, PartialRemoved);
-            ErrorText = Translate("Operation cancelled by user.");
+        if (Replace && !TryDeletePath(Path)) {
+            Staging.Discard();
+            ErrorText = Translate("Failed to remove existing path before decrypting: ") + Path;
             HideAgain();
             return false;
         }
-        if (!DeleteFile(Locker))
-            throw EKelvarnError(SystemErrorText(errno));
-        return true;
+        // A renamed locker still restores under Path's own name.
+        Staging.MoveIntoPlace(Path.mid(Path.lastIndexOf(QLatin1Char('/')) + 1));
     } catch (const EKelvarnError& Error) {
-        try {
-            RemovePartialOutput(Path, PartialRemoved);
-        } catch (const EKelvarnError&) {
-        }
         if (FileExists(Locker)) {
             try {
                 HideAgain();
@@ -138,14 +133,23 @@ bool TfrmMain::RestorePathFromLocker(const QString& Path, QString& ErrorText) {
             }
         }
         ErrorText = Error.Message();
-        if (PartialRemoved)
-            ErrorText += QStringLiteral("\r\n") + Translate("(Partial decrypted output was removed.)");
         return false;
     }
+    if (!DeleteFile(Locker)) {
+        // The item is back and whole; the locker stays, hidden again, and the row shows both.
+        ErrorText = SystemErrorText(errno);
+        try {
+            HideAgain();
+        } catch (const EKelvarnError&) {
+        }
+        return false;
+    }
+    return true;
 }
 
-bool TfrmMain::ResolveRestoreConflict(const QString& Path, bool& Skip, QString& ErrorText) {
+bool TfrmMain::ResolveRestoreConflict(const QString& Path, bool& Skip, bool& Replace, QString& ErrorText) {
     Skip = false;
+    Replace = false;
     ErrorText.clear();
     const QString Locker = LockerPathFor(Path);
     if (!FileExists(Locker))
@@ -161,10 +165,9 @@ bool TfrmMain::ResolveRestoreConflict(const QString& Path, bool& Skip, QString& 
                          QStringLiteral("Cancel - skip this item.");
     switch (ShowMessageBox(Text, TMsgKind::Warning, TMsgButtons::YesNoCancel)) {
     case TMsgResult::Yes:
-        if (TryDeletePath(Path))
-            return true;
-        ErrorText = Translate("Failed to remove existing path before decrypting: ") + Path;
-        return false;
+        // Replaced once the locker's content is extracted in full.
+        Replace = true;
+        return true;
     case TMsgResult::No:
         SetHiddenAttributes(Locker, false, false);
         if (!DeleteFile(Locker))

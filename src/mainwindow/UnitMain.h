@@ -42,7 +42,8 @@ public:
     // One path into its locker and back (ErrorText says why on false).
     bool HidePathIntoLocker(const QString& Path, QString& ErrorText);
     bool RestorePathFromLocker(const QString& Path, QString& ErrorText);
-    bool ResolveRestoreConflict(const QString& Path, bool& Skip, QString& ErrorText);
+    // Asks what to do when Path and its locker both exist; Replace: replace Path once extracted.
+    bool ResolveRestoreConflict(const QString& Path, bool& Skip, bool& Replace, QString& ErrorText);
 
     // Busy state and progress of the batch commands.
     void BeginBusy(int N);
@@ -130,7 +131,6 @@ private:
     void FormDestroy();
     void ListViewPathsSelectItem();
     QTreeWidgetItem* SelectedRow() const;
-    void RemovePartialOutput(const QString& Path, bool& PartialRemoved);
     void RunBatch(const QList<QTreeWidgetItem*>& Rows, bool Hide);
 
     bool FDestroying = false;

@@ -1,0 +1,255 @@
+#include "GuiTestSupport.h"
+#include "PathRules.h"
+#include "PlatformFiles.h"
+#include "TestFiles.h"
+#include "UnitMain.h"
+#include "uLocker.h"
+#include "uPasswordSet.h"
+
+#include <QCheckBox>
+#include <QDirIterator>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <sys/stat.h>
+
+namespace {
+
+// Relative path -> content (folders end in "/") and mode, for comparing trees.
+QMap<QString, QString> Snapshot(const QString& Root) {
+    QMap<QString, QString> Tree;
+    QDirIterator It(Root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (It.hasNext()) {
+        const QString Path = It.next();
+        struct stat St {};
+        ::lstat(QFile::encodeName(Path).constData(), &St);
+        const QString Mode = QString::number(St.st_mode & 0777, 8);
+        Tree[Path.mid(Root.size())] = S_ISDIR(St.st_mode)
+                                          ? QStringLiteral("/ ") + Mode
+                                          : QString::fromUtf8(ReadTestFile(Path)) + QLatin1Char(' ') + Mode;
+    }
+    return Tree;
+}
+
+bool HiddenInListing(const QString& Path) {
+    return GetFileAttributes(Path) & Attr::Hidden;
+}
+
+} // namespace
+
+class TestWorkflow : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir FTree;
+    QString At(const QString& Name) const { return FTree.path() + QLatin1Char('/') + Name; }
+
+private slots:
+    void init() {
+        QDir(FTree.path()).removeRecursively();
+        QDir().mkpath(FTree.path());
+        QVERIFY(WriteTestFile(At(QStringLiteral("Plans/one.txt")), "first", 0600));
+        QVERIFY(WriteTestFile(At(QStringLiteral("Plans/deep/two.bin")), QByteArray(300000, 'x'), 0640));
+        QVERIFY(QDir().mkpath(At(QStringLiteral("Plans/empty"))));
+        ::chmod(Enc(At(QStringLiteral("Plans/deep"))).constData(), 0700);
+        QVERIFY(WriteTestFile(At(QStringLiteral("note.txt")), "a note"));
+    }
+
+    void hideAndRestoreRoundTrip_data() {
+        QTest::addColumn<QString>("Name");
+        QTest::addColumn<bool>("Strong");
+        QTest::newRow("folder") << "Plans" << false;
+        QTest::newRow("file, strong hide") << "note.txt" << true;
+    }
+    void hideAndRestoreRoundTrip() {
+        QFETCH(QString, Name);
+        QFETCH(bool, Strong);
+        TGuiFixture Fixture;
+        GeneralPassword = QStringLiteral("pw");
+        TfrmMain Window;
+        Window.chkStrongHide->setChecked(Strong);
+        const QString Path = At(Name);
+        const QMap<QString, QString> Before = Snapshot(FTree.path());
+        QString ErrorText;
+        QVERIFY2(Window.HidePathIntoLocker(Path, ErrorText), qPrintable(ErrorText));
+        QVERIFY(!PathExists(Path));
+        QVERIFY(FileExists(LockerPathFor(Path)));
+        QVERIFY(!PathExists(LockerPathFor(Path) + QStringLiteral(".tmp")));
+        QVERIFY(HiddenInListing(LockerPathFor(Path)));
+        QString Message;
+        QVERIFY(VerifyLocker(LockerPathFor(Path), QStringLiteral("pw"), Message));
+
+        QVERIFY2(Window.RestorePathFromLocker(Path, ErrorText), qPrintable(ErrorText));
+        QVERIFY(!PathExists(LockerPathFor(Path)));
+        QCOMPARE(Snapshot(FTree.path()), Before);
+    }
+
+    void refusals() {
+        TGuiFixture Fixture;
+        TfrmMain Window;
+        QString ErrorText;
+        QVERIFY(!Window.HidePathIntoLocker(At(QStringLiteral("note.txt")), ErrorText));
+        QCOMPARE(ErrorText, QStringLiteral("General password is not set."));
+        GeneralPassword = QStringLiteral("pw");
+        QVERIFY(!Window.HidePathIntoLocker(At(QStringLiteral("absent")), ErrorText));
+        QCOMPARE(ErrorText, QStringLiteral("Path not found: ") + At(QStringLiteral("absent")));
+        QVERIFY(WriteTestFile(At(QStringLiteral("note.txt.kvlocker")), "someone's file"));
+        QVERIFY(!Window.HidePathIntoLocker(At(QStringLiteral("note.txt")), ErrorText));
+        QCOMPARE(ErrorText, QStringLiteral("Locker already exists: ") + At(QStringLiteral("note.txt.kvlocker")));
+        QVERIFY(!Window.RestorePathFromLocker(At(QStringLiteral("Plans")), ErrorText));
+        QCOMPARE(ErrorText, QStringLiteral("Locker file not found: ") + At(QStringLiteral("Plans.kvlocker")));
+        // A stale temporary file from a crash is no obstacle.
+        QVERIFY(WriteTestFile(At(QStringLiteral("Plans.kvlocker.tmp")), "half written"));
+        QVERIFY2(Window.HidePathIntoLocker(At(QStringLiteral("Plans")), ErrorText), qPrintable(ErrorText));
+        QVERIFY(!PathExists(At(QStringLiteral("Plans.kvlocker.tmp"))));
+    }
+
+    void wrongPasswordLeavesTheLocker() {
+        TGuiFixture Fixture;
+        GeneralPassword = QStringLiteral("old");
+        TfrmMain Window;
+        QString ErrorText;
+        QVERIFY(Window.HidePathIntoLocker(At(QStringLiteral("Plans")), ErrorText));
+        GeneralPassword = QStringLiteral("other");
+        QVERIFY(!Window.RestorePathFromLocker(At(QStringLiteral("Plans")), ErrorText));
+        QCOMPARE(ErrorText, QStringLiteral("Invalid password or recovery code."));
+        QVERIFY(!PathExists(At(QStringLiteral("Plans"))));
+        QVERIFY(FileExists(At(QStringLiteral("Plans.kvlocker"))));
+        QVERIFY(HiddenInListing(At(QStringLiteral("Plans.kvlocker"))));
+        QCOMPARE(QDir(FTree.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 (QStringList{".hidden", "note.txt", "Plans.kvlocker"}));
+    }
+
+    void conflictAnswers_data() {
+        QTest::addColumn<int>("Answer");
+        QTest::addColumn<QByteArray>("NoteAfter");
+        QTest::addColumn<bool>("LockerAfter");
+        QTest::newRow("yes replaces") << int(TMsgResult::Yes) << QByteArray("a note") << false;
+        QTest::newRow("no drops the locker") << int(TMsgResult::No) << QByteArray("newer") << false;
+        QTest::newRow("cancel skips") << int(TMsgResult::Cancel) << QByteArray("newer") << true;
+    }
+    void conflictAnswers() {
+        QFETCH(int, Answer);
+        QFETCH(QByteArray, NoteAfter);
+        QFETCH(bool, LockerAfter);
+        TGuiFixture Fixture;
+        GeneralPassword = QStringLiteral("pw");
+        TfrmMain Window;
+        QString ErrorText;
+        QVERIFY(Window.HidePathIntoLocker(At(QStringLiteral("note.txt")), ErrorText));
+        QVERIFY(WriteTestFile(At(QStringLiteral("note.txt")), "newer"));
+        DialogSeam::QueueResult(TMsgResult(Answer));
+        QVERIFY2(Window.RestorePathFromLocker(At(QStringLiteral("note.txt")), ErrorText), qPrintable(ErrorText));
+        const QStringList Lines = DialogSeam::Shown().last().Text.split(QStringLiteral("\r\n"));
+        QCOMPARE(Lines.value(1), At(QStringLiteral("note.txt")));
+        QCOMPARE(Lines.last(), QStringLiteral("Cancel - skip this item."));
+        QCOMPARE(ReadTestFile(At(QStringLiteral("note.txt"))), NoteAfter);
+        QCOMPARE(FileExists(At(QStringLiteral("note.txt.kvlocker"))), LockerAfter);
+    }
+
+    void conflictYesKeepsThePathWhenExtractionFails() {
+        TGuiFixture Fixture;
+        GeneralPassword = QStringLiteral("pw");
+        TfrmMain Window;
+        QString ErrorText;
+        QVERIFY(Window.HidePathIntoLocker(At(QStringLiteral("note.txt")), ErrorText));
+        QVERIFY(WriteTestFile(At(QStringLiteral("note.txt")), "newer"));
+        GeneralPassword = QStringLiteral("not the one");
+        DialogSeam::QueueResult(TMsgResult::Yes);
+        QVERIFY(!Window.RestorePathFromLocker(At(QStringLiteral("note.txt")), ErrorText));
+        QCOMPARE(ReadTestFile(At(QStringLiteral("note.txt"))), QByteArray("newer"));
+        QVERIFY(FileExists(At(QStringLiteral("note.txt.kvlocker"))));
+    }
+
+    void stopDuringWork() {
+        TGuiFixture Fixture;
+        GeneralPassword = QStringLiteral("pw");
+        QVERIFY(WriteTestFile(At(QStringLiteral("Big/blob")), QByteArray(40 << 20, 'b')));
+        PathList = {At(QStringLiteral("Big"))};
+        TfrmMain Window;
+        // Stop is pressed from a progress report's message processing, while the row is at work.
+        QTimer Presser;
+        connect(&Presser, &QTimer::timeout, this, [&] {
+            if (Window.FBusy && Window.lblStatus->text() == QStringLiteral("1/1") && Window.btnStop->isEnabled())
+                Window.btnStop->click();
+        });
+        Presser.start(0);
+        Window.ListViewPaths->topLevelItem(0)->setSelected(true);
+        Window.btnEncryptAndHideSelectedClick();
+        QVERIFY(DirectoryExists(At(QStringLiteral("Big"))));
+        QVERIFY(!PathExists(At(QStringLiteral("Big.kvlocker"))));
+        QVERIFY(!PathExists(At(QStringLiteral("Big.kvlocker.tmp"))));
+        QVERIFY(!Window.FBusy);
+        QCOMPARE(DialogSeam::Shown().size(), 1);
+        QCOMPARE(DialogSeam::Shown().last().Text, QStringLiteral("Error hiding: ") + At(QStringLiteral("Big")) +
+                                                      QStringLiteral("\r\nOperation cancelled by user."));
+
+        QString ErrorText;
+        QVERIFY(Window.HidePathIntoLocker(At(QStringLiteral("Big")), ErrorText));
+        Window.btnDecryptAndUnhideSelectedClick();
+        QVERIFY(!PathExists(At(QStringLiteral("Big"))));
+        QVERIFY(FileExists(At(QStringLiteral("Big.kvlocker"))));
+        const QStringList Left = QDir(FTree.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        QVERIFY2(std::none_of(Left.begin(), Left.end(), [](const QString& N) { return N.contains("staging"); }),
+                 qPrintable(Left.join(',')));
+        QCOMPARE(DialogSeam::Shown().size(), 2);
+        QVERIFY(DialogSeam::Shown().last().Text.startsWith(QStringLiteral("Error unhiding: ")));
+    }
+
+    void hideAllAndChangePassword() {
+        TGuiFixture Fixture;
+        GeneralPassword = QStringLiteral("old");
+        for (const char* Name : {"a", "b", "c", "d", "e"})
+            QVERIFY(WriteTestFile(At(QStringLiteral("five/") + QLatin1String(Name)), Name));
+        for (const char* Name : {"a", "b", "c", "d", "e"})
+            PathList.append(At(QStringLiteral("five/") + QLatin1String(Name)));
+        TfrmMain Window;
+        QString ErrorText;
+        QVERIFY(Window.HidePathIntoLocker(At(QStringLiteral("five/b")), ErrorText));
+        QVERIFY(Window.HidePathIntoLocker(At(QStringLiteral("five/d")), ErrorText));
+
+        QStringList Counters;
+        QTimer Watch;
+        connect(&Watch, &QTimer::timeout, this, [&] {
+            if (Window.FBusy && (Counters.isEmpty() || Counters.last() != Window.lblStatus->text()))
+                Counters.append(Window.lblStatus->text());
+        });
+        Watch.start(0);
+        Window.btnEncryptAndHideAllClick();
+        for (const char* Name : {"a", "b", "c", "d", "e"})
+            QVERIFY(FileExists(At(QStringLiteral("five/") + QLatin1String(Name) + QStringLiteral(".kvlocker"))));
+        QVERIFY(DialogSeam::Shown().isEmpty());
+        QVERIFY(Counters.contains(QStringLiteral("5/5")));
+
+        // Three hidden and two visible: only the three are re-made, under the new password.
+        QVERIFY(Window.RestorePathFromLocker(At(QStringLiteral("five/a")), ErrorText));
+        QVERIFY(Window.RestorePathFromLocker(At(QStringLiteral("five/c")), ErrorText));
+        Counters.clear();
+        TModalDriver Driver;
+        Driver.Then([](QWidget* W) {
+            auto* Dialog = qobject_cast<TfrmPasswordSet*>(W);
+            Dialog->Edit1->setText(QStringLiteral("new"));
+            Dialog->Edit2->setText(QStringLiteral("new"));
+            Dialog->Button2->click();
+        });
+        Window.btnChangePasswordClick();
+        QCOMPARE(GeneralPassword, QStringLiteral("new"));
+        QCOMPARE(Counters.first(), QStringLiteral("0/6"));
+        QVERIFY(Counters.contains(QStringLiteral("6/6")));
+        for (const char* Name : {"b", "d", "e"}) {
+            QString Message;
+            QVERIFY(VerifyLocker(At(QStringLiteral("five/") + QLatin1String(Name) + QStringLiteral(".kvlocker")),
+                                 QStringLiteral("new"), Message));
+        }
+        QCOMPARE(ReadTestFile(At(QStringLiteral("five/a"))), QByteArray("a"));
+        GeneralPassword.clear();
+        QVERIFY(LoadSettings());
+        QCOMPARE(GeneralPassword, QStringLiteral("new"));
+    }
+};
+
+QTEST_MAIN(TestWorkflow)
+#include "test_workflow.moc"
