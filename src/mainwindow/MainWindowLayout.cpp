@@ -99,6 +99,7 @@ void TfrmMain::BuildControls() {
     btnChangePassword->setObjectName(QStringLiteral("btnChangePassword"));
     btnChangePassword->setIcon(AppIcon(QStringLiteral("lock")));
     btnChangePassword->setMinimumSize(158, 32);
+    btnChangePassword->setIconSize(QSize(20, 20));
     btnChangePassword->setAutoDefault(false);
     ProgressBar1 = new QProgressBar(Panel2);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
@@ -113,6 +114,7 @@ void TfrmMain::BuildControls() {
     btnStop->setObjectName(QStringLiteral("btnStop"));
     btnStop->setIcon(AppIcon(QStringLiteral("stop")));
     btnStop->setMinimumSize(101, 32);
+    btnStop->setIconSize(QSize(20, 20));
     btnStop->setAutoDefault(false);
     Bottom->addWidget(btnChangePassword);
     Bottom->addWidget(ProgressBar1, 1);

@@ -84,6 +84,9 @@ void TfrmMain::FormCreate() {
     resize(760, 449 + menuBar()->sizeHint().height());
     if (const QScreen* Screen = QGuiApplication::primaryScreen())
         move(Screen->availableGeometry().center() - rect().center());
+    // Styled row heights are taken when the list is polished, so it is polished before any row.
+    ensurePolished();
+    ListViewPaths->ensurePolished();
     for (const QString& Path : std::as_const(PathList))
         AddPath(Path);
     chkStrongHide->setChecked(StrongHide);
