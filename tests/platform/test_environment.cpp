@@ -1,10 +1,13 @@
 #include "PlatformEnvironment.h"
+#include "ProcessHardening.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QTest>
 
 #include <pwd.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -129,6 +132,16 @@ private slots:
         QVERIFY2(QFileInfo::exists(Folder + QLatin1Char('/') +
                                    QFileInfo(QCoreApplication::applicationFilePath()).fileName()),
                  qPrintable(Folder));
+    }
+
+    // Secrets in memory: no core file, and the process cannot be attached to or read through /proc.
+    void coreDumpsAreOff() {
+        DisableCoreDumps();
+        rlimit Core{};
+        QCOMPARE(getrlimit(RLIMIT_CORE, &Core), 0);
+        QCOMPARE(Core.rlim_cur, rlim_t(0));
+        QCOMPARE(Core.rlim_max, rlim_t(0));
+        QCOMPARE(prctl(PR_GET_DUMPABLE, 0, 0, 0, 0), 0);
     }
 };
 
