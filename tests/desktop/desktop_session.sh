@@ -1,0 +1,293 @@
+#!/usr/bin/env bash
+# Drives the real nvlkelvarn binary from outside, as a person at the desktop would: a private X
+# server (Xvfb) with a window manager (openbox), keys typed with xdotool, windows closed through the
+# window manager. Usage: desktop_session.sh <path of nvlkelvarn>
+#
+# Exit status: 0 passed, 1 failed, 77 skipped (a desktop tool is missing).
+set -uo pipefail
+
+readonly SKIP=77
+APP="${1:-}"
+STEP_TIMEOUT="${KELVARN_DESKTOP_STEP_TIMEOUT:-20}"
+readonly PASSWORD='Kelvarn desk 7'
+readonly MAIN_TITLE='NVL Kelvarn 2.3'
+readonly BOX_TITLE='NVL Kelvarn'
+readonly SET_TITLE=' Set Password'
+readonly ENTER_TITLE='Enter Password'
+# ImageMagick by full path: an earlier "convert" on the PATH may be a stand-in.
+readonly IMPORT=/usr/bin/import
+readonly CONVERT=/usr/bin/convert
+
+if [ -z "$APP" ] || [ ! -x "$APP" ]; then
+    echo "usage: $0 <path of nvlkelvarn> (got '${APP}')" >&2
+    exit 1
+fi
+for Tool in Xvfb openbox xdotool wmctrl xwininfo "$IMPORT" "$CONVERT"; do
+    if ! command -v "$Tool" >/dev/null 2>&1; then
+        echo "SKIP: $Tool is not installed (script/bootstrap installs the desktop tools)"
+        exit "$SKIP"
+    fi
+done
+
+WORK="$(mktemp -d "${TMPDIR:-/tmp}/kelvarn-desktop.XXXXXX")"
+mkdir -p "$WORK/home" "$WORK/config" "$WORK/runtime" "$WORK/cache" "$WORK/shots"
+chmod 700 "$WORK/home" "$WORK/config" "$WORK/runtime" "$WORK/cache"
+SETTINGS="$WORK/config/NVL Kelvarn/settings.dt"
+
+# Nothing of the caller's session may leak in: not its display, its desktop, its bus or its files.
+unset DISPLAY WAYLAND_DISPLAY XAUTHORITY XDG_CURRENT_DESKTOP XDG_SESSION_TYPE DESKTOP_SESSION \
+    QT_QPA_PLATFORMTHEME QT_STYLE_OVERRIDE QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS SESSION_MANAGER
+export HOME="$WORK/home" XDG_CONFIG_HOME="$WORK/config" XDG_RUNTIME_DIR="$WORK/runtime" XDG_CACHE_HOME="$WORK/cache"
+export QT_QPA_PLATFORM=xcb
+export DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent
+# A sanitizer build reports leaks at exit; those that system libraries keep for the life of the
+# process are listed in the repository's suppressions.
+if [ -z "${LSAN_OPTIONS:-}" ] && [ -n "${KELVARN_SOURCE_DIR:-}" ] && [ -f "$KELVARN_SOURCE_DIR/tests/lsan.supp" ]; then
+    export LSAN_OPTIONS="suppressions=$KELVARN_SOURCE_DIR/tests/lsan.supp:print_suppressions=0"
+fi
+
+XVFB_PID=""
+WM_PID=""
+APP_PIDS=()
+STEP="setting up the desktop"
+PASSED=0
+
+cleanup() {
+    local Pid
+    for Pid in "${APP_PIDS[@]}" "$WM_PID" "$XVFB_PID"; do
+        [ -n "$Pid" ] && kill "$Pid" 2>/dev/null
+    done
+    for Pid in "${APP_PIDS[@]}" "$WM_PID" "$XVFB_PID"; do
+        [ -n "$Pid" ] && wait "$Pid" 2>/dev/null
+    done
+    if [ "$PASSED" = 1 ] && [ -z "${KELVARN_DESKTOP_KEEP:-}" ]; then
+        rm -rf "$WORK"
+    else
+        echo "Logs and screenshots kept in $WORK"
+    fi
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM HUP
+
+fail() {
+    echo "FAIL while $STEP: $*" >&2
+    if [ -n "${DISPLAY:-}" ]; then
+        echo "-- windows on the display:" >&2
+        wmctrl -l >&2 2>/dev/null
+        "$IMPORT" -window root "$WORK/shots/failure.png" 2>/dev/null && echo "-- screenshot: $WORK/shots/failure.png" >&2
+    fi
+    local Log
+    for Log in "$WORK"/app-*.log; do
+        [ -s "$Log" ] || continue
+        echo "-- $(basename "$Log") (last lines):" >&2
+        tail -n 40 "$Log" >&2
+    done
+    exit 1
+}
+
+now_ms() { date +%s%3N; }
+
+# wait_until SECONDS COMMAND...: polls COMMAND every 0.1 s until it succeeds; false at the deadline.
+wait_until() {
+    local Deadline=$(($(now_ms) + $1 * 1000))
+    shift
+    until "$@"; do
+        [ "$(now_ms)" -ge "$Deadline" ] && return 1
+        sleep 0.1
+    done
+    return 0
+}
+
+# True once the process has ended (it is gone, or a zombie waiting for us to collect its status).
+process_ended() {
+    local State
+    State="$(ps -o stat= -p "$1" 2>/dev/null)" || return 0
+    [ -z "$State" ] || [[ "$State" == Z* ]]
+}
+
+process_running() { ! process_ended "$1"; }
+
+# Starts the program; sets APP_PID.
+start_app() {
+    local Log="$WORK/app-$1.log"
+    "$APP" >"$Log" 2>&1 &
+    APP_PID=$!
+    APP_PIDS+=("$APP_PID")
+}
+
+# Waits for the program to end and checks its exit status.
+expect_exit() {
+    local Pid=$1 Expected=$2 Status
+    wait_until "$STEP_TIMEOUT" process_ended "$Pid" || fail "process $Pid did not end within ${STEP_TIMEOUT} s"
+    wait "$Pid"
+    Status=$?
+    # Collected: the number may now go to another process, which the clean-up must not touch.
+    local Others=() Other
+    for Other in "${APP_PIDS[@]}"; do
+        [ "$Other" != "$Pid" ] && Others+=("$Other")
+    done
+    APP_PIDS=("${Others[@]}")
+    [ "$Status" = "$Expected" ] || fail "process $Pid ended with status $Status, expected $Expected"
+}
+
+# The visible windows of process PID whose title is exactly TITLE, one id a line.
+windows_of() {
+    local Pid=$1 Title=$2 Id
+    for Id in $(xdotool search --all --onlyvisible --pid "$Pid" --name '.' 2>/dev/null); do
+        [ "$(xdotool getwindowname "$Id" 2>/dev/null)" = "$Title" ] && echo "$Id"
+    done
+}
+
+has_window() { [ -n "$(windows_of "$1" "$2")" ]; }
+has_no_window() { [ -z "$(windows_of "$1" "$2")" ]; }
+
+# Waits for exactly one window TITLE of process PID; sets WINDOW.
+wait_for_window() {
+    local Pid=$1 Title=$2 Found
+    wait_until "$STEP_TIMEOUT" has_window "$Pid" "$Title" ||
+        fail "no window titled '$Title' appeared within ${STEP_TIMEOUT} s"
+    Found="$(windows_of "$Pid" "$Title")"
+    [ "$(wc -l <<<"$Found")" = 1 ] || fail "more than one window titled '$Title': $Found"
+    WINDOW="$Found"
+}
+
+window_is_active() { [ "$(xdotool getactivewindow 2>/dev/null)" = "$1" ]; }
+
+# Gives WINDOW the keyboard, as a click on it would, and waits until the window manager agrees.
+focus_window() {
+    xdotool windowactivate "$1" 2>/dev/null
+    wait_until "$STEP_TIMEOUT" window_is_active "$1" || fail "window $1 did not get the keyboard focus"
+}
+
+type_text() { xdotool type --delay 25 -- "$1"; }
+press() { xdotool key --delay 25 "$@"; }
+
+shot() { "$IMPORT" -window root "$WORK/shots/$1.png" || fail "could not take the screenshot $1"; }
+
+# Width and height of a window as the X server has them.
+window_size() {
+    xwininfo -id "$1" | awk '/^ *Width:/ {W=$2} /^ *Height:/ {H=$2} END {print W, H}'
+}
+
+# Pixels of a PNG that are clearly red: the error icon of a message box.
+red_pixels() {
+    "$CONVERT" "$1" -fx '(r>0.7 && g<0.3 && b<0.3)' -format '%[fx:round(mean*w*h)]' info:
+}
+
+# Pixels of a PNG that are dark enough to be text.
+dark_pixels() {
+    "$CONVERT" "$1" -colorspace Gray -fx '(r<0.35)' -format '%[fx:round(mean*w*h)]' info:
+}
+
+# --- The private desktop -------------------------------------------------------------------------
+
+STEP="starting Xvfb"
+exec {DisplayFd}>"$WORK/display"
+Xvfb -displayfd "$DisplayFd" -screen 0 1280x800x24 -nolisten tcp -noreset >"$WORK/xvfb.log" 2>&1 &
+XVFB_PID=$!
+exec {DisplayFd}>&-
+display_ready() { grep -q '^[0-9][0-9]*$' "$WORK/display" 2>/dev/null; }
+wait_until "$STEP_TIMEOUT" display_ready || { cat "$WORK/xvfb.log" >&2; fail "Xvfb reported no display"; }
+DISPLAY=":$(head -n 1 "$WORK/display")"
+export DISPLAY
+
+STEP="starting openbox"
+openbox >"$WORK/openbox.log" 2>&1 &
+WM_PID=$!
+wm_ready() { wmctrl -m >/dev/null 2>&1; }
+wait_until "$STEP_TIMEOUT" wm_ready || fail "openbox did not take over the display"
+echo "desktop ready on $DISPLAY"
+
+# --- a. First start: the password is set, the main window stays ---------------------------------
+
+STEP="first start (set password)"
+[ ! -e "$SETTINGS" ] || fail "the fresh home already holds settings"
+start_app first
+FIRST=$APP_PID
+wait_for_window "$FIRST" "$SET_TITLE"
+SET_WINDOW=$WINDOW
+shot first-set-password
+focus_window "$SET_WINDOW"
+type_text "$PASSWORD"
+press Tab
+type_text "$PASSWORD"
+press Return
+wait_until "$STEP_TIMEOUT" has_no_window "$FIRST" "$SET_TITLE" || fail "the set-password dialog stayed open"
+wait_until "$STEP_TIMEOUT" test -s "$SETTINGS" || fail "settings.dt was not written"
+wait_for_window "$FIRST" "$MAIN_TITLE"
+has_no_window "$FIRST" "$BOX_TITLE" || fail "a message box appeared after setting the password"
+process_running "$FIRST" || fail "the program ended after the password was set"
+shot first-main
+echo "ok a: first start set the password and shows the main window"
+
+# --- b. A second start hands over to the first and ends --------------------------------------------
+
+STEP="second start while the first runs"
+start_app second
+SECOND=$APP_PID
+expect_exit "$SECOND" 0
+process_running "$FIRST" || fail "the first program ended when the second started"
+has_window "$FIRST" "$MAIN_TITLE" || fail "the first program's main window went away"
+echo "ok b: a second start ended with status 0; the first still runs"
+
+# --- c. The close box ends the program --------------------------------------------------------------
+
+STEP="closing the main window"
+wmctrl -F -c "$MAIN_TITLE" || fail "wmctrl found no window '$MAIN_TITLE' to close"
+expect_exit "$FIRST" 0
+[ -s "$SETTINGS" ] || fail "settings.dt is gone after closing"
+echo "ok c: the close box ended the program with status 0"
+
+# --- d. A wrong password: the error box, then the end ------------------------------------------------
+
+STEP="start with a wrong password"
+start_app wrong
+WRONG=$APP_PID
+wait_for_window "$WRONG" "$ENTER_TITLE"
+ENTER_WINDOW=$WINDOW
+has_no_window "$WRONG" "$SET_TITLE" || fail "the set-password dialog appeared although a password is set"
+has_no_window "$WRONG" "$MAIN_TITLE" || fail "the main window appeared before the password was entered"
+focus_window "$ENTER_WINDOW"
+type_text "not the $PASSWORD"
+press Return
+wait_for_window "$WRONG" "$BOX_TITLE"
+BOX=$WINDOW
+has_no_window "$WRONG" "$ENTER_TITLE" || fail "the password dialog stayed open behind the error box"
+has_no_window "$WRONG" "$MAIN_TITLE" || fail "the main window appeared after a wrong password"
+shot invalid-password-screen
+"$IMPORT" -window "$BOX" "$WORK/shots/invalid-password-box.png" || fail "could not take the error box's screenshot"
+read -r BOX_W BOX_H <<<"$(window_size "$BOX")"
+# One short line, an icon and an OK button: a small box, not a window holding anything else.
+{ [ "$BOX_W" -ge 120 ] && [ "$BOX_W" -le 500 ] && [ "$BOX_H" -ge 60 ] && [ "$BOX_H" -le 250 ]; } ||
+    fail "the error box is ${BOX_W}x${BOX_H}, not the size of a one-line message"
+RED="$(red_pixels "$WORK/shots/invalid-password-box.png")"
+[ "$RED" -ge 100 ] || fail "the box shows no error icon ($RED red pixels)"
+DARK="$(dark_pixels "$WORK/shots/invalid-password-box.png")"
+[ "$DARK" -ge 50 ] || fail "the box shows no text ($DARK dark pixels)"
+echo "   error box ${BOX_W}x${BOX_H}, error icon $RED red pixels, text $DARK dark pixels"
+focus_window "$BOX"
+press Return
+expect_exit "$WRONG" 0
+echo "ok d: a wrong password showed the error box; after it the program ended with status 0"
+
+# --- e. The right password opens the main window ----------------------------------------------------
+
+STEP="start with the right password"
+start_app right
+RIGHT=$APP_PID
+wait_for_window "$RIGHT" "$ENTER_TITLE"
+ENTER_WINDOW=$WINDOW
+has_no_window "$RIGHT" "$SET_TITLE" || fail "the set-password dialog appeared although a password is set"
+focus_window "$ENTER_WINDOW"
+type_text "$PASSWORD"
+press Return
+wait_for_window "$RIGHT" "$MAIN_TITLE"
+has_no_window "$RIGHT" "$ENTER_TITLE" || fail "the password dialog stayed open"
+has_no_window "$RIGHT" "$BOX_TITLE" || fail "a message box appeared after the right password"
+shot right-main
+wmctrl -F -c "$MAIN_TITLE" || fail "wmctrl found no window '$MAIN_TITLE' to close"
+expect_exit "$RIGHT" 0
+echo "ok e: the right password opened the main window; closing it ended the program with status 0"
+
+PASSED=1
+echo "PASS"

@@ -1,0 +1,294 @@
+// render_screenshots: shows the program's windows in each language on a real display (xcb, under
+// a window manager) and saves each, title bar included, as a PNG for the documentation, through
+// xwininfo and ImageMagick's import. script/screenshots runs it under a private Xvfb.
+//
+// Usage: render_screenshots --out DIR --fixture DIR --catalogue DIR [--languages en,de,ar,cn]
+//   --fixture   an empty or missing folder to fill with the listed paths; it stands for a user's
+//               home, so that the list reads like one
+//   --catalogue the folder holding transl.dt
+#include "AppIcons.h"
+#include "DialogSeam.h"
+#include "LanguageDirection.h"
+#include "PlatformEnvironment.h"
+#include "PlatformUserStore.h"
+#include "UnitMain.h"
+#include "UnitPassword.h"
+#include "VisualStyle.h"
+#include "translation.h"
+#include "uLocker.h"
+#include "uPasswordSet.h"
+#include "uSettings.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QCursor>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QImage>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProcess>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTreeWidget>
+#include <QWindow>
+
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+
+namespace {
+
+const QString FixturePassword = QStringLiteral("Anna's fixture 2025");
+
+[[noreturn]] void Die(const QString& Message) {
+    throw std::runtime_error(Message.toStdString());
+}
+
+void Note(const QString& Message) {
+    std::fprintf(stderr, "%s\n", qPrintable(Message));
+}
+
+// Keeps the event loop turning until Done holds or TimeoutMs passes; the window manager and the
+// X server answer asynchronously.
+bool WaitUntil(const std::function<bool()>& Done, int TimeoutMs) {
+    QElapsedTimer Clock;
+    Clock.start();
+    while (!Done()) {
+        if (Clock.elapsed() > TimeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(10);
+    }
+    return true;
+}
+
+void Settle(int Ms) {
+    WaitUntil([] { return false; }, Ms);
+}
+
+void WriteFile(const QString& Path, const QByteArray& Bytes) {
+    QDir().mkpath(QFileInfo(Path).absolutePath());
+    QFile File(Path);
+    if (!File.open(QIODevice::WriteOnly) || File.write(Bytes) != Bytes.size())
+        Die(QStringLiteral("cannot write ") + Path);
+}
+
+// A folder hidden as the program hides it: packed into its locker, then removed.
+void HideFolder(const QString& Folder) {
+    const TLockerResult Result = CreateLocker(Folder, Folder + QStringLiteral(".kvlocker"), FixturePassword);
+    if (!Result.Success)
+        Die(QStringLiteral("cannot create the locker of ") + Folder + QStringLiteral(": ") + Result.MessageText);
+    if (!QDir(Folder).removeRecursively())
+        Die(QStringLiteral("cannot remove ") + Folder);
+}
+
+// The rows of the main window: folders and a file of a home, two of them hidden in lockers.
+QStringList MakeFixture(const QString& Home) {
+    // Never anyone's real files: the folder is made here or is empty.
+    if (!QDir(Home).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
+        Die(QStringLiteral("the fixture folder is not empty: ") + Home);
+    const QString Tax = Home + QStringLiteral("/Documents/Tax 2025");
+    WriteFile(Tax + QStringLiteral("/receipts.csv"), "date,amount\n2025-01-15,120.00\n");
+    WriteFile(Tax + QStringLiteral("/return.pdf"), QByteArray(2048, 'x'));
+    const QString Family = Home + QStringLiteral("/Pictures/Family");
+    WriteFile(Family + QStringLiteral("/beach.jpg"), QByteArray(4096, 'b'));
+    WriteFile(Family + QStringLiteral("/birthday.jpg"), QByteArray(4096, 'c'));
+    const QString Passport = Home + QStringLiteral("/Documents/Passport scan.pdf");
+    WriteFile(Passport, QByteArray(3072, 'p'));
+    const QString Diary = Home + QStringLiteral("/Diary");
+    WriteFile(Diary + QStringLiteral("/2025-03.txt"), "A quiet month.\n");
+    HideFolder(Family);
+    HideFolder(Diary);
+    return {Tax, Family, Passport, Diary};
+}
+
+void UseLanguage(const QString& Code) {
+    if (!WriteUserStoreString(QStringLiteral("CurrentLanguage"), Code))
+        Die(QStringLiteral("cannot store the language choice"));
+    LoadTranslation();
+    if (CurrentLanguageCode != Code)
+        Die(QStringLiteral("the catalogue has no language ") + Code);
+    ApplyLanguageDirection();
+}
+
+// Without a font for the script, every character would be drawn as an empty box.
+void RequireFontsFor(const QString& Code) {
+    QFontDatabase::WritingSystem System = QFontDatabase::Latin;
+    QString Package = QStringLiteral("fonts-dejavu-core");
+    if (Code == QStringLiteral("ar")) {
+        System = QFontDatabase::Arabic;
+    } else if (Code == QStringLiteral("cn")) {
+        System = QFontDatabase::SimplifiedChinese;
+        Package = QStringLiteral("fonts-wqy-microhei");
+    }
+    if (QFontDatabase::families(System).isEmpty())
+        Die(QStringLiteral("no font covers the language ") + Code + QStringLiteral("; install ") + Package);
+}
+
+// Runs Program with Arguments to its end; its standard output, or a failure naming it.
+QString RunTool(const QString& Program, const QStringList& Arguments) {
+    QProcess Tool;
+    Tool.start(Program, Arguments);
+    if (!Tool.waitForFinished(30000) || Tool.exitStatus() != QProcess::NormalExit || Tool.exitCode() != 0)
+        Die(Program + QStringLiteral(" failed: ") + QString::fromLocal8Bit(Tool.readAllStandardError()));
+    return QString::fromLocal8Bit(Tool.readAllStandardOutput());
+}
+
+// True once the window manager has put the window into its frame: its parent is no longer the root.
+bool IsFramed(WId Window) {
+    const QString Tree =
+        RunTool(QStringLiteral("xwininfo"), {QStringLiteral("-tree"), QStringLiteral("-id"), QString::number(Window)});
+    for (const QString& Line : Tree.split(QLatin1Char('\n')))
+        if (Line.trimmed().startsWith(QStringLiteral("Parent window id:")))
+            return !Line.contains(QStringLiteral("(the root window)"));
+    return false;
+}
+
+// Shows Window, waits until the window manager has framed and activated it, and saves what the
+// screen shows of it, frame and title bar included.
+void Capture(QWidget* Window, const QString& File) {
+    // The pointer goes to a corner no window covers, so that nothing shows a hover highlight.
+    if (const QScreen* Screen = QGuiApplication::primaryScreen())
+        QCursor::setPos(Screen->geometry().bottomRight());
+    Window->show();
+    Window->raise();
+    Window->activateWindow();
+    if (!WaitUntil([Window] { return Window->windowHandle() != nullptr && Window->windowHandle()->isExposed(); },
+                   10000))
+        Die(QStringLiteral("the window for ") + File + QStringLiteral(" was never shown"));
+    const WId Id = Window->winId();
+    if (!WaitUntil([Id] { return IsFramed(Id); }, 10000))
+        Die(QStringLiteral("no window manager framed the window for ") + File);
+    if (!WaitUntil([Window] { return Window->isActiveWindow(); }, 5000))
+        Note(QStringLiteral("note: the window for ") + File + QStringLiteral(" did not become active"));
+    // The frame and the contents are painted after the last of these events.
+    Settle(400);
+    RunTool(QStringLiteral("/usr/bin/import"),
+            {QStringLiteral("-frame"), QStringLiteral("-window"), QString::number(Id), File});
+    const QImage Shot(File);
+    if (Shot.isNull())
+        Die(QStringLiteral("no picture in ") + File);
+    Note(QStringLiteral("wrote %1 (%2x%3)").arg(File).arg(Shot.width()).arg(Shot.height()));
+}
+
+// The About box's text, as the main window's About command composes it.
+QString AboutText(TfrmMain& Main) {
+    DialogSeam::Install();
+    DialogSeam::ClearShown();
+    Main.btnAboutProgramClick();
+    const QList<TShownDialog> Shown = DialogSeam::Shown();
+    DialogSeam::Remove();
+    if (Shown.size() != 1 || Shown.first().What != TShownDialog::Message)
+        Die(QStringLiteral("the About command showed no message box"));
+    return Shown.first().Text;
+}
+
+void RenderLanguage(const QString& Code, const QStringList& Rows, const QString& Out) {
+    UseLanguage(Code);
+    RequireFontsFor(Code);
+    const QString Suffix = QStringLiteral("-") + Code + QStringLiteral(".png");
+
+    GeneralPassword = FixturePassword;
+    StrongHide = true;
+    PathList = Rows;
+    {
+        TfrmMain Main;
+        if (Main.ListViewPaths->topLevelItemCount() != Rows.size())
+            Die(QStringLiteral("the main window lists %1 of %2 paths")
+                    .arg(Main.ListViewPaths->topLevelItemCount())
+                    .arg(Rows.size()));
+        Main.ListViewPaths->setCurrentItem(Main.ListViewPaths->topLevelItem(0));
+        Capture(&Main, Out + QStringLiteral("/main") + Suffix);
+
+        const std::unique_ptr<QMessageBox> About =
+            MakeMessageBox(AboutText(Main), TMsgKind::Information, TMsgButtons::OK);
+        Capture(About.get(), Out + QStringLiteral("/about") + Suffix);
+        About->hide();
+        Main.hide();
+    }
+
+    {
+        TfrmPassword Password;
+        Capture(&Password, Out + QStringLiteral("/password") + Suffix);
+        Password.hide();
+    }
+    {
+        TfrmPasswordSet PasswordSet;
+        // As when changing the password: both fields hold it, masked.
+        PasswordSet.Edit1->setText(FixturePassword);
+        PasswordSet.Edit2->setText(FixturePassword);
+        Capture(&PasswordSet, Out + QStringLiteral("/set-password") + Suffix);
+        PasswordSet.hide();
+    }
+    PathList.clear();
+    GeneralPassword.clear();
+}
+
+int Run(QApplication& App) {
+    QCommandLineParser Parser;
+    Parser.setApplicationDescription(QStringLiteral("Saves the program's windows as PNG files."));
+    Parser.addHelpOption();
+    const QCommandLineOption OutOption(QStringLiteral("out"), QStringLiteral("Folder for the PNG files."),
+                                       QStringLiteral("dir"));
+    const QCommandLineOption FixtureOption(QStringLiteral("fixture"), QStringLiteral("Folder for the listed paths."),
+                                           QStringLiteral("dir"));
+    const QCommandLineOption CatalogueOption(QStringLiteral("catalogue"),
+                                             QStringLiteral("Folder that holds transl.dt."), QStringLiteral("dir"));
+    const QCommandLineOption LanguagesOption(QStringLiteral("languages"),
+                                             QStringLiteral("Language codes, comma-separated."),
+                                             QStringLiteral("codes"), QStringLiteral("en,de,ar,cn"));
+    Parser.addOptions({OutOption, FixtureOption, CatalogueOption, LanguagesOption});
+    Parser.process(App);
+    for (const QCommandLineOption& Required : {OutOption, FixtureOption, CatalogueOption})
+        if (!Parser.isSet(Required))
+            Die(QStringLiteral("--") + Required.names().first() + QStringLiteral(" is required"));
+    if (QGuiApplication::platformName() != QStringLiteral("xcb"))
+        Die(QStringLiteral("needs the xcb platform (an X display with a window manager), not ") +
+            QGuiApplication::platformName());
+
+    const QString Out = QDir(Parser.value(OutOption)).absolutePath();
+    QDir().mkpath(Out);
+    const QString Catalogue = QDir(Parser.value(CatalogueOption)).absolutePath();
+    if (!QFile::exists(Catalogue + QStringLiteral("/transl.dt")))
+        Die(QStringLiteral("no transl.dt in ") + Catalogue);
+
+    // Nothing of the person running this: a private config folder and a made-up identity.
+    QTemporaryDir Config;
+    if (!Config.isValid())
+        Die(QStringLiteral("cannot make a temporary folder"));
+    SetConfigFolderOverride(Config.path());
+    SetIdentityOverride(QStringLiteral("anna-laptop"), QStringLiteral("anna"));
+    SetTranslationFolderOverride(Catalogue);
+
+    InitGuiResources();
+    QApplication::setWindowIcon(AppIcon(QStringLiteral("nvlkelvarn")));
+    if (!ApplyVisualStyle())
+        Die(QStringLiteral("the visual style could not be applied"));
+    QCoreApplication::setApplicationName(ApplicationTitle());
+
+    const QStringList Rows = MakeFixture(QDir(Parser.value(FixtureOption)).absolutePath());
+    for (const QString& Code : Parser.value(LanguagesOption).split(QLatin1Char(','), Qt::SkipEmptyParts))
+        RenderLanguage(Code.trimmed(), Rows, Out);
+    SetConfigFolderOverride(QString());
+    SetIdentityOverride(QString(), QString());
+    SetTranslationFolderOverride(QString());
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication App(argc, argv);
+    try {
+        return Run(App);
+    } catch (const std::exception& Error) {
+        std::fprintf(stderr, "render_screenshots: %s\n", Error.what());
+        return 1;
+    }
+}
