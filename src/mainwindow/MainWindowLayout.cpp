@@ -12,11 +12,25 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
 namespace {
+
+// A path reads left to right in every language: under a right-to-left layout its separators would
+// otherwise wander to the wrong end.
+class TPathDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* Option, const QModelIndex& Index) const override {
+        QStyledItemDelegate::initStyleOption(Option, Index);
+        Option->direction = Qt::LeftToRight;
+    }
+};
 
 QToolButton* ToolbarButton(QWidget* Parent, const char* Name, const char* Icon) {
     auto* Button = new QToolButton(Parent);
@@ -84,6 +98,7 @@ void TfrmMain::BuildControls() {
     ListViewPaths->header()->setSectionsMovable(false);
     ListViewPaths->setColumnWidth(0, 480);
     ListViewPaths->setColumnWidth(1, 120);
+    ListViewPaths->setItemDelegateForColumn(0, new TPathDelegate(ListViewPaths));
     auto* ListMargin = new QVBoxLayout;
     ListMargin->setContentsMargins(5, 5, 5, 5);
     ListMargin->addWidget(ListViewPaths);
