@@ -8,10 +8,8 @@ TKelvarnApplication::TKelvarnApplication(int& Argc, char** Argv) : QApplication(
 bool TKelvarnApplication::notify(QObject* Receiver, QEvent* Event) {
     try {
         return QApplication::notify(Receiver, Event);
-    } catch (const EKelvarnError& Error) {
-        ShowMessageBox(Error.Message(), TMsgKind::Error);
     } catch (const std::exception& Error) {
-        ShowMessageBox(QString::fromLocal8Bit(Error.what()), TMsgKind::Error);
+        ShowMessageBox(ErrorTextOf(Error), TMsgKind::Error);
     }
     return false;
 }

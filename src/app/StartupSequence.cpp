@@ -74,10 +74,8 @@ int RunStartup() {
         LoadTranslation();
         ApplyLanguageDirection();
         return RunSequence();
-    } catch (const EKelvarnError& Error) {
-        ShowMessageBox(Error.Message(), TMsgKind::Error);
     } catch (const std::exception& Error) {
-        ShowMessageBox(QString::fromLocal8Bit(Error.what()), TMsgKind::Error);
+        ShowMessageBox(ErrorTextOf(Error), TMsgKind::Error);
     }
     return 1;
 }

@@ -19,13 +19,13 @@ QQueue<TMsgResult> GResults;
 QQueue<QString> GTexts;
 QList<TShownDialog> GShown;
 
-struct TButtonSpec {
+struct TButtonInfo {
     TMsgResult Result;
     QString Text;
     QMessageBox::ButtonRole Role;
 };
 
-QList<TButtonSpec> ButtonsOf(TMsgButtons Buttons) {
+QList<TButtonInfo> ButtonsOf(TMsgButtons Buttons) {
     switch (Buttons) {
     case TMsgButtons::OK:
         return {{TMsgResult::OK, Translate("OK"), QMessageBox::AcceptRole}};
@@ -52,15 +52,15 @@ QWidget* DialogParent() {
 } // namespace
 
 TMsgResult ShowMessageBox(const QString& Text, TMsgKind Kind, TMsgButtons Buttons) {
-    const QList<TButtonSpec> Specs = ButtonsOf(Buttons);
+    const QList<TButtonInfo> Infos = ButtonsOf(Buttons);
     if (GInstalled) {
         TShownDialog Shown;
         Shown.What = TShownDialog::Message;
         Shown.Text = Text;
         Shown.Kind = Kind;
         Shown.Buttons = Buttons;
-        for (const TButtonSpec& Spec : Specs)
-            Shown.ButtonTexts.append(Spec.Text);
+        for (const TButtonInfo& Button : Infos)
+            Shown.ButtonTexts.append(Button.Text);
         GShown.append(Shown);
         if (!GResults.isEmpty())
             return GResults.dequeue();
@@ -86,8 +86,8 @@ std::unique_ptr<QMessageBox> MakeMessageBox(const QString& Text, TMsgKind Kind, 
                  : Kind == TMsgKind::Warning ? QMessageBox::Warning
                                              : QMessageBox::Information);
     QList<QPair<QAbstractButton*, TMsgResult>> Map;
-    for (const TButtonSpec& Spec : ButtonsOf(Buttons))
-        Map.append({Box->addButton(Spec.Text, Spec.Role), Spec.Result});
+    for (const TButtonInfo& Button : ButtonsOf(Buttons))
+        Map.append({Box->addButton(Button.Text, Button.Role), Button.Result});
     Box->setDefaultButton(static_cast<QPushButton*>(Map.first().first));
     Box->setEscapeButton(Map.last().first);
     if (Results != nullptr)

@@ -23,12 +23,6 @@ void ProcessMessages() {
     QCoreApplication::processEvents();
 }
 
-QString ErrorTextOf(const std::exception& Error) {
-    if (const auto* Own = dynamic_cast<const EKelvarnError*>(&Error))
-        return Own->Message();
-    return QString::fromLocal8Bit(Error.what());
-}
-
 } // namespace
 
 void TfrmMain::BeginBusy(int N) {

@@ -86,9 +86,7 @@ void TfrmMain::btnChangePasswordClick() {
             GeneralPassword = OldPassword;
         RefreshStatuses();
         SaveFormState();
-        const auto* Own = dynamic_cast<const EKelvarnError*>(&Error);
-        ShowMessageBox(Translate("Password change failed.") + QStringLiteral("\r\n") +
-                           (Own != nullptr ? Own->Message() : QString::fromLocal8Bit(Error.what())),
+        ShowMessageBox(Translate("Password change failed.") + QStringLiteral("\r\n") + ErrorTextOf(Error),
                        TMsgKind::Error);
     }
 }

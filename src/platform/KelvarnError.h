@@ -7,11 +7,17 @@
 // start-up) catches it and turns its message into a result.
 class EKelvarnError : public std::runtime_error {
 public:
-    explicit EKelvarnError(const QString& Message)
-        : std::runtime_error(Message.toStdString()), FMessage(Message) {}
+    explicit EKelvarnError(const QString& Message) : std::runtime_error(Message.toStdString()), FMessage(Message) {}
 
     const QString& Message() const noexcept { return FMessage; }
 
 private:
     QString FMessage;
 };
+
+// The message of any error a boundary catches: ours as it was made, others as the library put it.
+inline QString ErrorTextOf(const std::exception& Error) {
+    if (const auto* Own = dynamic_cast<const EKelvarnError*>(&Error))
+        return Own->Message();
+    return QString::fromLocal8Bit(Error.what());
+}

@@ -62,6 +62,14 @@ inline void TGuiFixture::UseLanguage(const QString& Code) {
     LoadTranslation();
 }
 
+// The texts of the boxes the seam has answered, in order.
+inline QStringList ShownTexts() {
+    QStringList Texts;
+    for (const TShownDialog& Shown : DialogSeam::Shown())
+        Texts.append(Shown.Text);
+    return Texts;
+}
+
 // Answers modal windows as they appear: each queued action runs once on each showing of a modal
 // window (a reused dialog counts at every showing). Actions run from a timer inside the modal loop.
 class TModalDriver : public QObject {

@@ -12,13 +12,6 @@ namespace {
 
 enum class TLeave { OkButton, EnterKey, EscapeKey, CancelButton, CloseBox };
 
-QStringList ShownTexts() {
-    QStringList Texts;
-    for (const TShownDialog& Shown : DialogSeam::Shown())
-        Texts.append(Shown.Text);
-    return Texts;
-}
-
 } // namespace
 
 class TestDialogs : public QObject {

@@ -21,13 +21,6 @@
 
 namespace {
 
-QStringList ShownTexts() {
-    QStringList Texts;
-    for (const TShownDialog& Shown : DialogSeam::Shown())
-        Texts.append(Shown.Text);
-    return Texts;
-}
-
 QStringList Captions(const TfrmMain& Window) {
     QStringList Rows;
     for (int I = 0; I < Window.ListViewPaths->topLevelItemCount(); ++I)

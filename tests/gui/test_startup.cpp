@@ -15,13 +15,6 @@
 
 namespace {
 
-QStringList ShownTexts() {
-    QStringList Texts;
-    for (const TShownDialog& Shown : DialogSeam::Shown())
-        Texts.append(Shown.Text);
-    return Texts;
-}
-
 // Stores a password the way a previous run would have.
 void StoreSettings(const QString& Password) {
     GeneralPassword = Password;
