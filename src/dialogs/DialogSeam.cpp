@@ -4,6 +4,7 @@
 #include "translation.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLineEdit>
@@ -18,6 +19,7 @@ bool GInstalled = false;
 QQueue<TMsgResult> GResults;
 QQueue<QString> GTexts;
 QList<TShownDialog> GShown;
+QList<QUrl> GOpened;
 
 struct TButtonInfo {
     TMsgResult Result;
@@ -143,6 +145,14 @@ QString ChooseFile(const QString& Title, const QString& Filter) {
     return QFileDialog::getOpenFileName(DialogParent(), Title, QString(), Filter);
 }
 
+bool OpenWithDesktop(const QUrl& Url) {
+    if (GInstalled) {
+        GOpened.append(Url);
+        return true;
+    }
+    return QDesktopServices::openUrl(Url);
+}
+
 namespace DialogSeam {
 
 void Install() {
@@ -150,6 +160,7 @@ void Install() {
     GResults.clear();
     GTexts.clear();
     GShown.clear();
+    GOpened.clear();
 }
 
 void Remove() {
@@ -176,6 +187,10 @@ const QList<TShownDialog>& Shown() {
 
 void ClearShown() {
     GShown.clear();
+}
+
+const QList<QUrl>& Opened() {
+    return GOpened;
 }
 
 } // namespace DialogSeam

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 
 #include <memory>
 
@@ -27,6 +28,10 @@ QString ChooseFolder(const QString& Title);
 // One existing file, or an empty text when the user cancelled. Filter as QFileDialog takes it.
 QString ChooseFile(const QString& Title, const QString& Filter = QString());
 
+// Hands an address or a file to the desktop's default handler (the browser, the package installer).
+// False when no handler took it.
+bool OpenWithDesktop(const QUrl& Url);
+
 struct TShownDialog {
     enum TWhat { Message, Input, Folder, File };
     TWhat What = Message;
@@ -38,7 +43,8 @@ struct TShownDialog {
 
 // Test seam. While installed nothing is shown: a message box takes the next queued result (or,
 // when none is queued, OK for an OK box and Cancel otherwise); an input box or chooser takes the
-// next queued text (none queued, or an empty one, means Cancel).
+// next queued text (none queued, or an empty one, means Cancel). Nothing is handed to the desktop
+// either: OpenWithDesktop records the address in Opened() and answers true.
 namespace DialogSeam {
 void Install();
 void Remove();
@@ -47,4 +53,5 @@ void QueueResult(TMsgResult Result);
 void QueueText(const QString& Text);
 const QList<TShownDialog>& Shown();
 void ClearShown();
+const QList<QUrl>& Opened();
 } // namespace DialogSeam

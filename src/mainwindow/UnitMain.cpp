@@ -9,7 +9,6 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QGuiApplication>
@@ -35,7 +34,7 @@ void SetHint(QToolButton* Button, const QString& Hint) {
 }
 
 void OpenAddress(const QString& Address) {
-    QDesktopServices::openUrl(QUrl(Address));
+    OpenWithDesktop(QUrl(Address));
 }
 
 } // namespace
