@@ -9,7 +9,10 @@
 #include "UnitPassword.h"
 #include "VisualStyle.h"
 #include "translation.h"
+#if KELVARN_UPDATE_CHECK
 #include "uNewVersionCheck.h"
+#include "uNewVersionForm.h"
+#endif
 #include "uPasswordSet.h"
 #include "uSettings.h"
 
@@ -23,9 +26,19 @@ std::function<void(TfrmMain*)> GMainWindowShownHook;
 
 // Steps after the catalogue; the caller turns an escaping error into an error box and status 1.
 int RunSequence() {
+#if KELVARN_UPDATE_CHECK
     if (CheckForNewVersion()) {
-        // The update dialog arrives with the update check; until then no update is offered.
+        int Tag = 0;
+        {
+            TfrmNewVersion Dialog;
+            Dialog.exec();
+            Tag = Dialog.Tag;
+        }
+        // The program ends before any setting is read: a mandatory update, or a package to install.
+        if (Tag == 0)
+            return 0;
     }
+#endif
 
     PathList.clear();
     LoadSettings();
