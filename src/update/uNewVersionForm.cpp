@@ -16,6 +16,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QVBoxLayout>
 
@@ -24,6 +25,9 @@
 namespace {
 
 const QString CrLf = QStringLiteral("\r\n");
+constexpr int LabelWidth = 301;
+constexpr int LabelMinHeight = 94;
+constexpr int LabelMaxHeight = 320;
 
 QString CancelledText() {
     return Translate("Download is cancelled. Please download manually.");
@@ -60,9 +64,11 @@ TfrmNewVersion::TfrmNewVersion(QWidget* Parent) : QDialog(Parent) {
     TextArea->setWidgetResizable(true);
     TextArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     TextArea->setWidget(Label1);
-    TextArea->setFixedWidth(301 + 20);
-    TextArea->setMinimumHeight(94);
-    TextArea->setMaximumHeight(320);
+    TextArea->setFixedWidth(LabelWidth + TextArea->verticalScrollBar()->sizeHint().width());
+    TextArea->setFixedHeight(LabelMinHeight);
+    TextArea->setStyleSheet(
+        QStringLiteral("QScrollArea, QScrollArea > QWidget > QWidget { background: transparent; }"));
+    FTextArea = TextArea;
 
     ProgressBar1 = new QProgressBar(this);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
@@ -115,6 +121,8 @@ void TfrmNewVersion::FormShow() {
     btCancel->setText(ExitAfterUpdateDialog ? Translate("Exit") : Translate("Skip"));
     // The message's lines end in CR LF; a label breaks lines at LF alone.
     Label1->setText(QString(NewVersionMessage).replace(CrLf, QStringLiteral("\n")));
+    // As tall as the text, within bounds; a longer text scrolls.
+    FTextArea->setFixedHeight(std::clamp(Label1->heightForWidth(LabelWidth), LabelMinHeight, LabelMaxHeight));
 }
 
 void TfrmNewVersion::btCancelClick() {

@@ -5,6 +5,7 @@
 class QLabel;
 class QProgressBar;
 class QPushButton;
+class QScrollArea;
 class THttpClient;
 
 // The update dialog: offers an optional update (Update Now / Skip), demands a mandatory one
@@ -41,4 +42,5 @@ private:
     // The running download's client; while it is set the dialog cannot close, since the download
     // returns into this object.
     THttpClient* FClient = nullptr;
+    QScrollArea* FTextArea;
 };
