@@ -14,6 +14,7 @@ readonly MAIN_TITLE='NVL Kelvarn 2.3'
 readonly BOX_TITLE='NVL Kelvarn'
 readonly SET_TITLE=' Set Password'
 readonly ENTER_TITLE='Enter Password'
+readonly UPDATE_TITLE=' NVL Kelvarn'
 # ImageMagick by full path: an earlier "convert" on the PATH may be a stand-in.
 readonly IMPORT=/usr/bin/import
 readonly CONVERT=/usr/bin/convert
@@ -22,7 +23,7 @@ if [ -z "$APP" ] || [ ! -x "$APP" ]; then
     echo "usage: $0 <path of nvlkelvarn> (got '${APP}')" >&2
     exit 1
 fi
-for Tool in Xvfb openbox xdotool wmctrl xwininfo "$IMPORT" "$CONVERT"; do
+for Tool in Xvfb openbox xdotool wmctrl xwininfo python3 "$IMPORT" "$CONVERT"; do
     if ! command -v "$Tool" >/dev/null 2>&1; then
         echo "SKIP: $Tool is not installed (script/bootstrap installs the desktop tools)"
         exit "$SKIP"
@@ -48,16 +49,17 @@ fi
 
 XVFB_PID=""
 WM_PID=""
+HTTP_PID=""
 APP_PIDS=()
 STEP="setting up the desktop"
 PASSED=0
 
 cleanup() {
     local Pid
-    for Pid in "${APP_PIDS[@]}" "$WM_PID" "$XVFB_PID"; do
+    for Pid in "${APP_PIDS[@]}" "$HTTP_PID" "$WM_PID" "$XVFB_PID"; do
         [ -n "$Pid" ] && kill "$Pid" 2>/dev/null
     done
-    for Pid in "${APP_PIDS[@]}" "$WM_PID" "$XVFB_PID"; do
+    for Pid in "${APP_PIDS[@]}" "$HTTP_PID" "$WM_PID" "$XVFB_PID"; do
         [ -n "$Pid" ] && wait "$Pid" 2>/dev/null
     done
     if [ "$PASSED" = 1 ] && [ -z "${KELVARN_DESKTOP_KEEP:-}" ]; then
@@ -198,14 +200,71 @@ wm_ready() { wmctrl -m >/dev/null 2>&1; }
 wait_until "$STEP_TIMEOUT" wm_ready || fail "openbox did not take over the display"
 echo "desktop ready on $DISPLAY"
 
+# --- The update server: a local one, never the maker's -------------------------------------------
+
+STEP="starting the local update server"
+SITE="$WORK/site"
+mkdir -p "$SITE/download/version"
+printf -- '- One change\r\n\r\n- Another\r\n' >"$SITE/download/version/nvlkelvarn-changes.html"
+python3 -u -m http.server 0 --bind 127.0.0.1 --directory "$SITE" >"$WORK/http.log" 2>&1 &
+HTTP_PID=$!
+http_ready() { grep -q 'port [0-9]' "$WORK/http.log" 2>/dev/null; }
+wait_until "$STEP_TIMEOUT" http_ready || fail "the local update server did not start"
+HTTP_PORT="$(sed -n 's/.* port \([0-9][0-9]*\).*/\1/p' "$WORK/http.log" | head -n 1)"
+# A port on which nothing listens, for starts without an update server.
+REFUSED_PORT="$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')"
+offer_version() { printf '%s\r\n' "$1" >"$SITE/download/version/nvlkelvarn-version.html"; }
+
+# --- u1. An optional update: closing the offer (Skip) goes on to the first start -------------------
+
+STEP="optional update offered"
+export KELVARN_UPDATE_URL="http://127.0.0.1:$HTTP_PORT"
+offer_version 24/23
+start_app offer
+OFFER=$APP_PID
+wait_for_window "$OFFER" "$UPDATE_TITLE"
+shot update-offer
+has_no_window "$OFFER" "$SET_TITLE" || fail "the set-password dialog appeared before the offer was answered"
+wmctrl -F -c "$UPDATE_TITLE" || fail "wmctrl found no window '$UPDATE_TITLE' to close"
+wait_for_window "$OFFER" "$SET_TITLE"
+wmctrl -F -c "$SET_TITLE" || fail "wmctrl found no window '$SET_TITLE' to close"
+expect_exit "$OFFER" 0
+[ ! -e "$SETTINGS" ] || fail "settings.dt was written although no password was set"
+echo "ok u1: the offer of 2.4 was skipped and the start went on to the set-password dialog"
+
+# --- u2. A mandatory update: closing the demand ends before the settings are read -----------------
+
+STEP="mandatory update demanded"
+offer_version 24/24
+mkdir -p "$(dirname "$SETTINGS")"
+# Reading this link fails (EIO) and would end the program with status 1 and an error box.
+ln -s /proc/self/mem "$SETTINGS"
+start_app demand
+DEMAND=$APP_PID
+wait_for_window "$DEMAND" "$UPDATE_TITLE"
+shot update-demand
+wmctrl -F -c "$UPDATE_TITLE" || fail "wmctrl found no window '$UPDATE_TITLE' to close"
+expect_exit "$DEMAND" 0
+[ -L "$SETTINGS" ] || fail "settings.dt was replaced"
+rm -f "$SETTINGS"
+echo "ok u2: closing the demand for 2.4 ended the program with status 0 before the settings were read"
+
+# Nothing listens from here on: every start checks, finds no server and goes on.
+export KELVARN_UPDATE_URL="http://127.0.0.1:$REFUSED_PORT"
+
 # --- a. First start: the password is set, the main window stays ---------------------------------
 
 STEP="first start (set password)"
 [ ! -e "$SETTINGS" ] || fail "the fresh home already holds settings"
+STARTED_MS=$(now_ms)
 start_app first
 FIRST=$APP_PID
 wait_for_window "$FIRST" "$SET_TITLE"
 SET_WINDOW=$WINDOW
+# Without an update server the check costs no time-out (10 s): the first window comes at once.
+WAITED_MS=$(($(now_ms) - STARTED_MS))
+echo "   no update server: the first window came after ${WAITED_MS} ms"
+[ "$WAITED_MS" -lt 5000 ] || fail "the first window took ${WAITED_MS} ms without an update server"
 shot first-set-password
 focus_window "$SET_WINDOW"
 type_text "$PASSWORD"
