@@ -160,10 +160,16 @@ void TfrmNewVersion::btUpdateNowClick() {
     bool Failed = false;
     try {
         THttpClient Client;
+        // Leaving the block by any path: no connection stays open, and the dialog can close again.
         struct TClientScope {
             THttpClient*& Slot;
-            ~TClientScope() { Slot = nullptr; }
-        } Scope{FClient};
+            THttpClient& Client;
+            ~TClientScope() {
+                if (Client.Connected())
+                    Client.Disconnect();
+                Slot = nullptr;
+            }
+        } Scope{FClient, Client};
         FClient = &Client;
         DownloadCancelRequested = false;
         Client.SetUserAgent(UpdateUserAgent());
@@ -175,26 +181,23 @@ void TfrmNewVersion::btUpdateNowClick() {
         ProgressBar1->show();
         ProgressBar1->repaint();
         QCoreApplication::processEvents();
+        // Abort pressed before the transfer began.
+        if (DownloadCancelRequested)
+            throw EKelvarnError(CancelledText());
 
-        try {
+        {
             const std::unique_ptr<QFile> Target = CreateDownloadTarget();
             Client.Get(UpdateResourceUrl(QStringLiteral("/download/nvlkelvarn.deb")), *Target);
             Target->close();
             if (Target->error() != QFileDevice::NoError)
                 throw EKelvarnError(Target->errorString());
-            const QString Path = UpdateDownloadPath();
-            if (!QFile::exists(Path))
-                throw EKelvarnError(Translate("Cannot find downloaded file."));
-            // The desktop hands a .deb to the system's package installer.
-            if (!OpenWithDesktop(QUrl::fromLocalFile(Path)))
-                throw EKelvarnError(QStringLiteral("No program of the desktop opened \"%1\".").arg(Path));
-        } catch (...) {
-            if (Client.Connected())
-                Client.Disconnect();
-            throw;
         }
-        if (Client.Connected())
-            Client.Disconnect();
+        const QString Path = UpdateDownloadPath();
+        if (!QFile::exists(Path))
+            throw EKelvarnError(Translate("Cannot find downloaded file."));
+        // The desktop hands a .deb to the system's package installer.
+        if (!OpenWithDesktop(QUrl::fromLocalFile(Path)))
+            throw EKelvarnError(QStringLiteral("No program of the desktop opened \"%1\".").arg(Path));
     } catch (const std::exception& Error) {
         Failed = true;
         ErrorText = ErrorTextOf(Error);
