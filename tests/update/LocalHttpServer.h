@@ -91,9 +91,9 @@ private:
         QList<QByteArray> Writes;
         const qsizetype Piece = qMax<qsizetype>(1, (Body.size() + R.Pieces - 1) / qMax(1, R.Pieces));
         for (qsizetype At = 0; At < Body.size(); At += Piece) {
-            const QByteArray Part = Body.mid(At, Piece);
-            Writes.append(R.Mode == TRoute::Chunked ? QByteArray::number(Part.size(), 16) + "\r\n" + Part + "\r\n"
-                                                    : Part);
+            const QByteArray Slice = Body.mid(At, Piece);
+            Writes.append(R.Mode == TRoute::Chunked ? QByteArray::number(Slice.size(), 16) + "\r\n" + Slice + "\r\n"
+                                                    : Slice);
         }
         if (R.Mode == TRoute::Chunked)
             Writes.append("0\r\n\r\n");
