@@ -110,24 +110,29 @@ bool TfrmMain::RestorePathFromLocker(const QString& Path, QString& ErrorText) {
     auto HideAgain = [&] { SetHiddenAttributes(Locker, true, chkStrongHide->isChecked()); };
 
     // The item is rebuilt in a private folder beside Path and moved into place only when whole and
-    // on disk; a failure or Stop removes that folder and nothing else. The user's existing item is
-    // replaced only then, so a failed extraction never costs it.
+    // on disk, so partial output only ever lives in that folder, and removing it touches nothing
+    // else. The user's existing item is replaced only then, so a failed extraction never costs it.
+    TLockerStaging Staging;
+    bool PartialRemoved = false;
+    auto RemovePartialOutput = [&] {
+        Staging.Discard();
+        PartialRemoved = true;
+    };
     try {
         if (DirectoryExists(TargetFolderOf(Path)))
             RemoveStagingLeftovers(TDirHandle::Open(TargetFolderOf(Path), true));
-        TLockerStaging Staging;
         const TLockerResult Result = Staging.Extract(
             Locker, TargetFolderOf(Path), GeneralPassword,
             [this](const QString& Item, int64_t Done, int64_t Total) { ReportProgress(Item, Done, Total); },
             [this] { return IsStopRequested(); });
         if (!Result.Success || FStopRequested) {
-            Staging.Discard();
+            RemovePartialOutput();
             ErrorText = Result.Success ? Translate("Operation cancelled by user.") : Result.MessageText;
             HideAgain();
             return false;
         }
         if (Replace && !TryDeletePath(Path)) {
-            Staging.Discard();
+            RemovePartialOutput();
             ErrorText = Translate("Failed to remove existing path before decrypting: ") + Path;
             HideAgain();
             return false;
@@ -135,6 +140,10 @@ bool TfrmMain::RestorePathFromLocker(const QString& Path, QString& ErrorText) {
         // A renamed locker still restores under Path's own name.
         Staging.MoveIntoPlace(Path.mid(Path.lastIndexOf(QLatin1Char('/')) + 1));
     } catch (const EKelvarnError& Error) {
+        try {
+            RemovePartialOutput();
+        } catch (const EKelvarnError&) {
+        }
         if (FileExists(Locker)) {
             try {
                 HideAgain();
@@ -142,6 +151,8 @@ bool TfrmMain::RestorePathFromLocker(const QString& Path, QString& ErrorText) {
             }
         }
         ErrorText = Error.Message();
+        if (PartialRemoved)
+            ErrorText += QStringLiteral("\r\n") + Translate("(Partial decrypted output was removed.)");
         return false;
     }
     if (!DeleteFile(Locker)) {

@@ -144,6 +144,30 @@ private slots:
         QVERIFY(VerifyLocker(At(QStringLiteral("Plans.kvlocker")), QStringLiteral("pw"), Message));
     }
 
+    // Something takes Path's name while the locker is being extracted: it is never replaced, the
+    // extracted copy is removed, and the locker stays, hidden again.
+    void restoreNeverReplacesAnItemThatAppears() {
+        TGuiFixture Fixture;
+        GeneralPassword = QStringLiteral("pw");
+        TfrmMain Window;
+        const QString Path = At(QStringLiteral("Plans"));
+        QString ErrorText;
+        QVERIFY(Window.HidePathIntoLocker(Path, ErrorText));
+        SetFileStepHookForTest([&](const char* Step, const QString&) {
+            if (QByteArray(Step) == "Extract:flushed")
+                WriteTestFile(Path, "arrived meanwhile");
+        });
+        const bool Restored = Window.RestorePathFromLocker(Path, ErrorText);
+        SetFileStepHookForTest(nullptr);
+        QVERIFY(!Restored);
+        QVERIFY2(ErrorText.endsWith(QStringLiteral("\r\n(Partial decrypted output was removed.)")),
+                 qPrintable(ErrorText));
+        QCOMPARE(ReadTestFile(Path), QByteArray("arrived meanwhile"));
+        QVERIFY(HiddenInListing(LockerPathFor(Path)));
+        QCOMPARE(QDir(FTree.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 (QStringList{".hidden", "note.txt", "Plans", "Plans.kvlocker"}));
+    }
+
     void wrongPasswordLeavesTheLocker() {
         TGuiFixture Fixture;
         GeneralPassword = QStringLiteral("old");
