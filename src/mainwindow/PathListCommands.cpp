@@ -149,10 +149,8 @@ void TfrmMain::btnRemoveClick() {
         delete Row;
         SaveFormState();
     } catch (const std::exception& Error) {
-        const QString Reason = dynamic_cast<const EKelvarnError*>(&Error)
-                                   ? static_cast<const EKelvarnError&>(Error).Message()
-                                   : QString::fromLocal8Bit(Error.what());
-        ShowMessageBox(Translate("Error removing: ") + Path + QStringLiteral("\r\n") + Reason, TMsgKind::Error);
+        ShowMessageBox(Translate("Error removing: ") + Path + QStringLiteral("\r\n") + ErrorTextOf(Error),
+                       TMsgKind::Error);
     }
     RefreshStatuses();
     UpdateButtons();

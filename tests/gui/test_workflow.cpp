@@ -260,6 +260,65 @@ private slots:
         QVERIFY(DialogSeam::Shown().last().Text.startsWith(QStringLiteral("Error unhiding: ")));
     }
 
+    // Remove brings a hidden row's item back before the row goes; when that fails, the row stays.
+    void removeRestoresAHiddenRow() {
+        TGuiFixture Fixture;
+        GeneralPassword = QStringLiteral("pw");
+        PathList = {At(QStringLiteral("Plans")), At(QStringLiteral("note.txt"))};
+        TfrmMain Window;
+        const QMap<QString, QString> Before = Snapshot(At(QStringLiteral("Plans")));
+        QString ErrorText;
+        QVERIFY(Window.HidePathIntoLocker(At(QStringLiteral("Plans")), ErrorText));
+        QVERIFY(Window.HidePathIntoLocker(At(QStringLiteral("note.txt")), ErrorText));
+
+        GeneralPassword = QStringLiteral("not the one");
+        Window.ListViewPaths->topLevelItem(1)->setSelected(true);
+        DialogSeam::QueueResult(TMsgResult::OK);
+        Window.btnRemoveClick();
+        QCOMPARE(DialogSeam::Shown().last().Text, QStringLiteral("Error removing: ") + At(QStringLiteral("note.txt")) +
+                                                      QStringLiteral("\r\nInvalid password or recovery code."));
+        QCOMPARE(Window.ListViewPaths->topLevelItemCount(), 2);
+
+        GeneralPassword = QStringLiteral("pw");
+        Window.ListViewPaths->clearSelection();
+        Window.ListViewPaths->topLevelItem(0)->setSelected(true);
+        DialogSeam::QueueResult(TMsgResult::OK);
+        Window.btnRemoveClick();
+        QCOMPARE(Window.ListViewPaths->topLevelItemCount(), 1);
+        QCOMPARE(Snapshot(At(QStringLiteral("Plans"))), Before);
+        QVERIFY(!PathExists(At(QStringLiteral("Plans.kvlocker"))));
+        PathList.clear();
+        QVERIFY(LoadSettings());
+        QCOMPARE(PathList, QStringList{At(QStringLiteral("note.txt"))});
+    }
+
+    // Closing the window during a batch stops it; the window closes once the work has cleaned up.
+    void closeWhileBusy() {
+        TGuiFixture Fixture;
+        GeneralPassword = QStringLiteral("pw");
+        QVERIFY(WriteTestFile(At(QStringLiteral("Big/blob")), QByteArray(40 << 20, 'b')));
+        PathList = {At(QStringLiteral("Big"))};
+        TfrmMain Window;
+        Window.show();
+        QSignalSpy Closed(&Window, &TfrmMain::Closed);
+        bool Asked = false;
+        QTimer Closer;
+        connect(&Closer, &QTimer::timeout, this, [&] {
+            if (Window.FBusy && !Asked && Window.lblStatus->text() == QStringLiteral("1/1")) {
+                Asked = true;
+                QVERIFY(!Window.close()); // refused for now
+            }
+        });
+        Closer.start(0);
+        Window.btnEncryptAndHideAllClick();
+        QVERIFY(Asked);
+        QTRY_COMPARE(Closed.count(), 1);
+        QVERIFY(!Window.isVisible());
+        QVERIFY(DirectoryExists(At(QStringLiteral("Big"))));
+        QVERIFY(!PathExists(At(QStringLiteral("Big.kvlocker"))));
+        QVERIFY(!PathExists(At(QStringLiteral("Big.kvlocker.tmp"))));
+    }
+
     void hideAllAndChangePassword() {
         TGuiFixture Fixture;
         GeneralPassword = QStringLiteral("old");
