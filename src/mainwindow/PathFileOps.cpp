@@ -101,7 +101,9 @@ void ClearAttributesTree(const QString& Path) {
 void DeletePath(const QString& Path) {
     if (!FileExists(Path) && !DirectoryExists(Path))
         return;
-    ClearAttributesTree(Path);
+    // Only the item's own marks outlive it (its line in the folder's hidden list); what lies below
+    // goes with it, and a folder that denies writing is opened up on the way down.
+    ClearAttributes(Path);
     if (FileExists(Path)) {
         if (!DeleteFile(Path))
             throw EKelvarnError(SystemErrorText(errno));
