@@ -19,23 +19,6 @@
 
 namespace {
 
-// Relative path -> content (folders end in "/") and mode, for comparing trees.
-QMap<QString, QString> Snapshot(const QString& Root) {
-    QMap<QString, QString> Tree;
-    QDirIterator It(Root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (It.hasNext()) {
-        const QString Path = It.next();
-        struct stat St {};
-        ::lstat(QFile::encodeName(Path).constData(), &St);
-        const QString Mode = QString::number(St.st_mode & 0777, 8);
-        Tree[Path.mid(Root.size())] = S_ISDIR(St.st_mode)
-                                          ? QStringLiteral("/ ") + Mode
-                                          : QString::fromUtf8(ReadTestFile(Path)) + QLatin1Char(' ') + Mode;
-    }
-    return Tree;
-}
-
 // The counters seen during a batch: "First/N" first, "N/N" last, never going back.
 bool CountsUp(const QStringList& Counters, int First, int N) {
     int Last = First;
@@ -85,7 +68,7 @@ private slots:
         TfrmMain Window;
         Window.chkStrongHide->setChecked(Strong);
         const QString Path = At(Name);
-        const QMap<QString, QString> Before = Snapshot(FTree.path());
+        const QMap<QString, QString> Before = TreeSnapshot(FTree.path());
         QString ErrorText;
         QVERIFY2(Window.HidePathIntoLocker(Path, ErrorText), qPrintable(ErrorText));
         QVERIFY(!PathExists(Path));
@@ -97,7 +80,7 @@ private slots:
 
         QVERIFY2(Window.RestorePathFromLocker(Path, ErrorText), qPrintable(ErrorText));
         QVERIFY(!PathExists(LockerPathFor(Path)));
-        QCOMPARE(Snapshot(FTree.path()), Before);
+        QCOMPARE(TreeSnapshot(FTree.path()), Before);
     }
 
     void refusals() {
@@ -266,7 +249,7 @@ private slots:
         GeneralPassword = QStringLiteral("pw");
         PathList = {At(QStringLiteral("Plans")), At(QStringLiteral("note.txt"))};
         TfrmMain Window;
-        const QMap<QString, QString> Before = Snapshot(At(QStringLiteral("Plans")));
+        const QMap<QString, QString> Before = TreeSnapshot(At(QStringLiteral("Plans")));
         QString ErrorText;
         QVERIFY(Window.HidePathIntoLocker(At(QStringLiteral("Plans")), ErrorText));
         QVERIFY(Window.HidePathIntoLocker(At(QStringLiteral("note.txt")), ErrorText));
@@ -285,7 +268,7 @@ private slots:
         DialogSeam::QueueResult(TMsgResult::OK);
         Window.btnRemoveClick();
         QCOMPARE(Window.ListViewPaths->topLevelItemCount(), 1);
-        QCOMPARE(Snapshot(At(QStringLiteral("Plans"))), Before);
+        QCOMPARE(TreeSnapshot(At(QStringLiteral("Plans"))), Before);
         QVERIFY(!PathExists(At(QStringLiteral("Plans.kvlocker"))));
         PathList.clear();
         QVERIFY(LoadSettings());

@@ -333,6 +333,21 @@ private slots:
             QCOMPARE((GetFileAttributes(Base + "/" + Name) & Attr::Hidden) != 0, Name != "two");
     }
 
+    void writeHiddenClearsStaleTemporaries() {
+        // A writer killed between creating its temporary list and renaming it leaves that file;
+        // the next edit removes it once it is clearly abandoned, and leaves a fresh one alone.
+        const QString Base = Fresh("hiddenstale");
+        WriteFile(Base + "/.hidden.1f2e.tmp", "half");
+        WriteFile(Base + "/.hidden.3c4d.tmp", "in use");
+        const struct timespec Old[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
+        QCOMPARE(::utimensat(AT_FDCWD, Enc(Base + "/.hidden.1f2e.tmp").constData(), Old, 0), 0);
+        WriteFile(Base + "/item", "x");
+        QVERIFY(SetFileAttributes(Base + "/item", Attr::Hidden));
+        QVERIFY(!PathExists(Base + "/.hidden.1f2e.tmp"));
+        QVERIFY(PathExists(Base + "/.hidden.3c4d.tmp"));
+        QCOMPARE(ReadFile(Base + "/.hidden"), QByteArray("item\n"));
+    }
+
     void writeHiddenDotNames() {
         const QString Base = Fresh("hiddendot");
         const QString Path = Base + "/.dotfile";
