@@ -381,6 +381,9 @@ private slots:
         QTest::addColumn<uint>("Restored");
         QTest::newRow("written before type bits") << (0x10 | (0755 << 16)) << 0700u;
         QTest::newRow("windows pinned") << 0x80010 << 0700u;
+        QTest::newRow("windows unpinned") << 0x100010 << 0700u;
+        QTest::newRow("windows recall on open") << 0x40010 << 0700u;
+        QTest::newRow("windows recall on data access") << 0x400010 << 0700u;
         QTest::newRow("windows read-only folder") << 0x11 << 0700u;
         QTest::newRow("no bits") << 0x10 << 0700u;
     }
