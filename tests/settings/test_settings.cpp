@@ -303,6 +303,81 @@ private slots:
         QCOMPARE(GeneralPassword, QStringLiteral("pw"));
     }
 
+    // A file that could not be decoded (here: written under another host name) is renamed aside by the
+    // first save, replacing an older one; later saves leave it alone.
+    void unreadableFileIsKeptAsideBeforeTheFirstSave() {
+        const QString Aside = FilePath() + QStringLiteral(".unreadable");
+        SetIdentityOverride(QStringLiteral("old-host"), UserA);
+        SetState("pw", true, QStringList{"/kept/by/hand"});
+        QVERIFY(SaveSettings());
+        const QByteArray Foreign = ReadFile(FilePath());
+        WriteFile(Aside, "an older unreadable file");
+
+        SetIdentityOverride(HostA, UserA);
+        ResetState();
+        QVERIFY(!LoadSettings());
+        QCOMPARE(ReadFile(FilePath()), Foreign); // loading never moves anything
+
+        SetState("new", true, QStringList{"/new"});
+        QVERIFY(SaveSettings());
+        QCOMPARE(ReadFile(Aside), Foreign);
+        QVERIFY(SaveSettings());
+        QCOMPARE(ReadFile(Aside), Foreign);
+        QCOMPARE(FolderEntries(), (QStringList{"settings.dt", "settings.dt.unreadable"}));
+        ResetState();
+        QVERIFY(LoadSettings());
+        QCOMPARE(GeneralPassword, QStringLiteral("new"));
+
+        // What was set aside is whole: under its own host name it still opens.
+        SetIdentityOverride(QStringLiteral("old-host"), UserA);
+        WriteFile(FilePath(), ReadFile(Aside));
+        QVERIFY(LoadSettings());
+        QCOMPARE(PathList, QStringList{"/kept/by/hand"});
+    }
+
+    // Only a file the last load could not decode is set aside.
+    void readableFilesAreNotKeptAside_data() {
+        QTest::addColumn<QByteArray>("File");
+        QTest::newRow("current") << EncodeCurrent(RecordBody("pw", 1, 1, {"/a"}), PassPhraseA());
+        QTest::newRow("legacy") << EncodeLegacy(Int32Le(1) + RecordBody("pw", 1, 1, {"/a"}));
+        QTest::newRow("empty") << QByteArray();
+    }
+    void readableFilesAreNotKeptAside() {
+        QFETCH(QByteArray, File);
+        SettingsFilePath();
+        WriteFile(FilePath(), "unreadable");
+        QVERIFY(!LoadSettings());
+        WriteFile(FilePath(), File);
+        QVERIFY(LoadSettings());
+        QVERIFY(SaveSettings());
+        QCOMPARE(FolderEntries(), QStringList{"settings.dt"});
+    }
+
+    // A file that carries the current magic is never handed to the legacy reader, whatever fails.
+    void currentMagicIsNeverLegacy_data() {
+        QTest::addColumn<QByteArray>("File");
+        QTest::addColumn<bool>("Current");
+        const QByteArray Sound = EncodeCurrent(RecordBody("pw", 1, 1, {"/a"}), PassPhraseA());
+        QByteArray BadMac = Sound;
+        BadMac[50] = static_cast<char>(BadMac[50] ^ 1);
+        QTest::newRow("sound") << Sound << true;
+        QTest::newRow("mac mismatch") << BadMac << true;
+        QTest::newRow("version 3") << EncodeCurrent(RecordBody("pw", 1, 1, {"/a"}), PassPhraseA(), 3) << true;
+        QTest::newRow("magic only") << SettingsString("KVS2") << true;
+        QTest::newRow("other host") << EncodeCurrent(RecordBody("pw", 1, 0, {}), "host-b|bob|NVL Kelvarn/settings-v2")
+                                    << true;
+        QTest::newRow("legacy") << EncodeLegacy(Int32Le(1) + RecordBody("pw", 1, 1, {"/a"})) << false;
+        QTest::newRow("magic in lower case") << SettingsString("kvs2") + Int32Le(2) << false;
+        QTest::newRow("magic with a longer count") << SettingsString("KVS2x") + Int32Le(2) << false;
+        QTest::newRow("magic cut short") << SettingsString("KVS2").left(6) << false;
+        QTest::newRow("nothing") << QByteArray() << false;
+    }
+    void currentMagicIsNeverLegacy() {
+        QFETCH(QByteArray, File);
+        QFETCH(bool, Current);
+        QCOMPARE(IsCurrentFormatFile(File), Current);
+    }
+
     // Files with a valid MAC over unusual records, built here.
     void authenticatedRecords_data() {
         QTest::addColumn<QByteArray>("Record");
