@@ -494,8 +494,19 @@ TLockerResult TLockerStaging::Extract(const QString& LockerFile, const QString& 
         F->Stage = std::make_unique<TStagingFolder>(F->Dest);
 
         bool Authentic = false;
+        // A slot whose parameters are damaged is skipped: the other slot may still open the locker,
+        // which is what the recovery slot is for. Only when none opens does the first slot's reason
+        // count.
+        std::optional<QString> FirstReason;
         for (const TSlot* Slot : {&Header.Password, &Header.Recovery}) {
-            TSecretBytes Master(UnwrapSlot(*Slot, Secret));
+            TSecretBytes Master;
+            try {
+                Master.Bytes = UnwrapSlot(*Slot, Secret);
+            } catch (const EKelvarnError& Error) {
+                if (!FirstReason)
+                    FirstReason = Error.Message();
+                continue;
+            }
             TAuthenticatedPass Pass(Stream, Header, Master.Bytes, PassCapacity(Header.Length));
             TStagedWriter Writer(*F, Pass.Reader(), LockerFile, Progress, Cancel, Header.Length);
             std::optional<QString> ContentError;
@@ -518,10 +529,12 @@ TLockerResult TLockerStaging::Extract(const QString& LockerFile, const QString& 
             }
             // Another key, or a changed locker: what this pass wrote means nothing.
             F->Stage->Folder().RemoveContents();
+            if (!FirstReason)
+                FirstReason = Translate("Invalid password or recovery code.");
         }
         if (!Authentic) {
             Discard();
-            Result.MessageText = Translate("Invalid password or recovery code.");
+            Result.MessageText = *FirstReason;
             return Result;
         }
         // Everything written reaches the disk before anyone is told it is there.
