@@ -116,14 +116,13 @@ int RunCreate(const TCliArguments& Args) {
             return ReportFailure(QStringLiteral("\"%1\" already exists. Use --force to replace it.").arg(Locker));
     }
 
-    QString Password;
+    TSecretText Password;
     try {
-        Password = AskSecret(Args.PasswordStdin, QStringLiteral("Password for the new locker: "), true);
+        Password.Value = AskSecret(Args.PasswordStdin, QStringLiteral("Password for the new locker: "), true);
     } catch (const EKelvarnError& E) {
         return ReportFailure(E.Message());
     }
-    TWipeOnExit WipePassword(Password);
-    if (Password.isEmpty())
+    if (Password.Value.isEmpty())
         return ReportFailure(QStringLiteral("Locker password cannot be empty."));
 
     try {
@@ -133,7 +132,7 @@ int RunCreate(const TCliArguments& Args) {
         TProgressBar Bar(QStringLiteral("Packing"));
         Bar.Status(QStringLiteral("Deriving keys..."));
         const TLockerResult Result = CreateLocker(
-            Source, Temp.Stream(), Password,
+            Source, Temp.Stream(), Password.Value,
             [&Bar](const QString&, int64_t Done, int64_t Total) { Bar.Update(Done, Total); },
             [] { return InterruptRequested(); });
         if (!Result.Success) {
@@ -144,7 +143,7 @@ int RunCreate(const TCliArguments& Args) {
         // hide workflow does.
         Bar.Status(QStringLiteral("Checking the new locker..."));
         QString VerifyMessage;
-        const bool Sound = VerifyLocker(Temp.Stream(), Password, VerifyMessage);
+        const bool Sound = VerifyLocker(Temp.Stream(), Password.Value, VerifyMessage);
         Bar.Finish();
         if (!Sound)
             return ReportFailure(QStringLiteral("The new locker did not pass its check: %1").arg(VerifyMessage));

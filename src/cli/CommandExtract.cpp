@@ -5,6 +5,7 @@
 #include "ProgressBar.h"
 #include "SecretPrompt.h"
 #include "uLocker.h"
+#include "uSecurityUtils.h"
 
 #include <QFileInfo>
 
@@ -78,15 +79,14 @@ int RunExtract(const TCliArguments& Args) {
     if (PathExists(Folder) && !DirectoryExists(Folder))
         return ReportFailure(QStringLiteral("\"%1\" is not a folder.").arg(Folder));
 
-    QString Secret;
+    TSecretText Secret;
     try {
-        Secret = AskSecret(Args.PasswordStdin, QStringLiteral("Password or recovery code: "), false);
+        Secret.Value = AskSecret(Args.PasswordStdin, QStringLiteral("Password or recovery code: "), false);
     } catch (const EKelvarnError& E) {
         return ReportFailure(E.Message());
     }
-    TWipeOnExit WipeSecret(Secret);
     try {
-        return Args.Force ? ExtractInPlace(Locker, Folder, Secret) : ExtractAside(Locker, Folder, Secret);
+        return Args.Force ? ExtractInPlace(Locker, Folder, Secret.Value) : ExtractAside(Locker, Folder, Secret.Value);
     } catch (const EKelvarnError& E) {
         return ReportFailure(E.Message());
     } catch (const std::exception& E) {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "PlatformFiles.h"
-#include "uLockerCrypto.h"
+#include "uCryptoProvider.h"
 
 #include <QByteArray>
 #include <QList>

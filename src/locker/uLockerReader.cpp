@@ -42,16 +42,6 @@ struct THeader {
     int64_t PayloadStart = 0;
 };
 
-// Owns a key and wipes it when it goes.
-struct TSecretBytes {
-    QByteArray Bytes;
-    TSecretBytes() = default;
-    explicit TSecretBytes(QByteArray Value) : Bytes(std::move(Value)) {}
-    TSecretBytes(const TSecretBytes&) = delete;
-    TSecretBytes& operator=(const TSecretBytes&) = delete;
-    ~TSecretBytes() { WipeBytes(Bytes); }
-};
-
 TSlot ReadSlot(TFileStream& Stream) {
     TSlot Slot;
     Slot.Iterations = ReadInt32(Stream);
@@ -90,7 +80,7 @@ QByteArray UnwrapSlot(const TSlot& Slot, const QString& Secret) {
     if (Slot.Iterations > LockerFormat::MaxIterations)
         throw EKelvarnError(Translate("Unsupported key derivation cost."));
     TSecretBytes SlotKey(Pbkdf2Sha256(Secret, Slot.Salt, Slot.Iterations, LockerFormat::KeySize));
-    return XorBytes(Slot.Wrapped, SlotKey.Bytes);
+    return XorBytes(Slot.Wrapped, SlotKey.Value);
 }
 
 QString BadRootNameMessage(const QString& Name) {
@@ -112,7 +102,7 @@ class TAuthenticatedPass {
 public:
     TAuthenticatedPass(TFileStream& Stream, const THeader& Header, const QByteArray& Master, int Capacity)
         : FStream(Stream), FHeader(Header), FEncKey(DeriveEncryptionKey(Master)), FMacKey(DeriveMacKey(Master)),
-          FMac(FMacKey.Bytes), FTransform(FEncKey.Bytes, Header.Nonce),
+          FMac(FMacKey.Value), FTransform(FEncKey.Value, Header.Nonce),
           FBuffer(std::max(1, Capacity), Qt::Uninitialized) {
         FMac.UpdateBytes(Header.Nonce);
         Stream.Seek(Header.PayloadStart);
@@ -501,13 +491,13 @@ TLockerResult TLockerStaging::Extract(const QString& LockerFile, const QString& 
         for (const TSlot* Slot : {&Header.Password, &Header.Recovery}) {
             TSecretBytes Master;
             try {
-                Master.Bytes = UnwrapSlot(*Slot, Secret);
+                Master.Value = UnwrapSlot(*Slot, Secret);
             } catch (const EKelvarnError& Error) {
                 if (!FirstReason)
                     FirstReason = Error.Message();
                 continue;
             }
-            TAuthenticatedPass Pass(Stream, Header, Master.Bytes, PassCapacity(Header.Length));
+            TAuthenticatedPass Pass(Stream, Header, Master.Value, PassCapacity(Header.Length));
             TStagedWriter Writer(*F, Pass.Reader(), LockerFile, Progress, Cancel, Header.Length);
             std::optional<QString> ContentError;
             try {
@@ -619,7 +609,7 @@ bool VerifyLocker(TFileStream& Stream, const QString& Password, QString& Message
     try {
         const THeader Header = ReadHeader(Stream, false);
         TSecretBytes Master(UnwrapSlot(Header.Password, Password));
-        TAuthenticatedPass Pass(Stream, Header, Master.Bytes, PassCapacity(Header.Length));
+        TAuthenticatedPass Pass(Stream, Header, Master.Value, PassCapacity(Header.Length));
         TPayloadReader& Reader = Pass.Reader();
         QString Problem;
         try {

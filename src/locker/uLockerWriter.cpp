@@ -89,14 +89,7 @@ TStatStamp StampOf(int Fd, const QString& Path) {
 
 // Everything one CreateLocker call holds; the destructor wipes the secrets.
 struct TWriteState {
-    QByteArray MasterKey, PasswordKey, RecoveryKey, EncKey, MacKey;
-    ~TWriteState() {
-        WipeBytes(MasterKey);
-        WipeBytes(PasswordKey);
-        WipeBytes(RecoveryKey);
-        WipeBytes(EncKey);
-        WipeBytes(MacKey);
-    }
+    TSecretBytes MasterKey, PasswordKey, RecoveryKey, EncKey, MacKey;
 };
 
 // The file's size is taken once it is open and exactly that many bytes are copied, so the record's
@@ -297,17 +290,17 @@ QString WriteLocker(TSource& Src, TFileStream& Stream, const QString& Password, 
     int64_t Total = PayloadSize(Src.RootName, Entries);
 
     TWriteState Keys;
-    Keys.MasterKey = RandomBytes(LockerFormat::KeySize);
+    Keys.MasterKey.Value = RandomBytes(LockerFormat::KeySize);
     const QByteArray PasswordSalt = RandomBytes(LockerFormat::SaltSize);
     const QByteArray RecoverySalt = RandomBytes(LockerFormat::SaltSize);
     const QByteArray Nonce = RandomBytes(LockerFormat::NonceSize);
     const QString RecoveryCode = GenerateRecoveryCode();
-    Keys.PasswordKey = Pbkdf2Sha256(Password, PasswordSalt, LockerFormat::Iterations, LockerFormat::KeySize);
-    Keys.RecoveryKey = Pbkdf2Sha256(RecoveryCode, RecoverySalt, LockerFormat::Iterations, LockerFormat::KeySize);
-    const QByteArray PasswordWrapped = XorBytes(Keys.MasterKey, Keys.PasswordKey);
-    const QByteArray RecoveryWrapped = XorBytes(Keys.MasterKey, Keys.RecoveryKey);
-    Keys.EncKey = DeriveEncryptionKey(Keys.MasterKey);
-    Keys.MacKey = DeriveMacKey(Keys.MasterKey);
+    Keys.PasswordKey.Value = Pbkdf2Sha256(Password, PasswordSalt, LockerFormat::Iterations, LockerFormat::KeySize);
+    Keys.RecoveryKey.Value = Pbkdf2Sha256(RecoveryCode, RecoverySalt, LockerFormat::Iterations, LockerFormat::KeySize);
+    const QByteArray PasswordWrapped = XorBytes(Keys.MasterKey.Value, Keys.PasswordKey.Value);
+    const QByteArray RecoveryWrapped = XorBytes(Keys.MasterKey.Value, Keys.RecoveryKey.Value);
+    Keys.EncKey.Value = DeriveEncryptionKey(Keys.MasterKey.Value);
+    Keys.MacKey.Value = DeriveMacKey(Keys.MasterKey.Value);
 
     Stream.Seek(0);
     WritePlainString(Stream, QString::fromLatin1(LockerFormat::Magic));
@@ -320,8 +313,8 @@ QString WriteLocker(TSource& Src, TFileStream& Stream, const QString& Password, 
     WriteInt64(Stream, 0);
     const int64_t PayloadStart = Stream.Position();
 
-    THmacSha256 Mac(Keys.MacKey);
-    TAesCtrTransform Transform(Keys.EncKey, Nonce);
+    THmacSha256 Mac(Keys.MacKey.Value);
+    TAesCtrTransform Transform(Keys.EncKey.Value, Nonce);
     Mac.UpdateBytes(Nonce);
     QByteArray Buffer(LockerFormat::CopyBufferSize, Qt::Uninitialized);
     TPayloadWriter Writer(Stream, Mac, Transform, Buffer.data(), static_cast<int>(Buffer.size()));

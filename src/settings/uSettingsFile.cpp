@@ -18,21 +18,15 @@ namespace {
 
 // The two keys of one settings file, wiped when they go out of scope.
 struct TSettingsKeys {
-    QByteArray Encryption;
-    QByteArray Mac;
-    ~TSettingsKeys() {
-        WipeBytes(Encryption);
-        WipeBytes(Mac);
-    }
+    TSecretBytes Encryption;
+    TSecretBytes Mac;
 };
 
 void DeriveSettingsKeys(const QByteArray& Salt, TSettingsKeys& Keys) {
-    QString PassPhrase = SettingsPassPhrase();
-    QByteArray Master = Pbkdf2Sha256(PassPhrase, Salt, SettingsFormat::Iterations, 32);
-    WipeString(PassPhrase);
-    Keys.Encryption = HmacSha256(Master, Utf8Bytes(QStringLiteral("kvs2-enc-key")));
-    Keys.Mac = HmacSha256(Master, Utf8Bytes(QStringLiteral("kvs2-mac-key")));
-    WipeBytes(Master);
+    const TSecretBytes Master(
+        Pbkdf2Sha256(TSecretText(SettingsPassPhrase()).Value, Salt, SettingsFormat::Iterations, 32));
+    Keys.Encryption.Value = HmacSha256(Master.Value, Utf8Bytes(QStringLiteral("kvs2-enc-key")));
+    Keys.Mac.Value = HmacSha256(Master.Value, Utf8Bytes(QStringLiteral("kvs2-mac-key")));
 }
 
 QByteArray ReadWholeFile(const QString& Path) {
@@ -59,11 +53,11 @@ void LoadCurrentFormat(const QByteArray& Content) {
 
     TSettingsKeys Keys;
     DeriveSettingsKeys(Salt, Keys);
-    if (!ConstantTimeEquals(HmacSha256(Keys.Mac, ConcatBytes(Nonce, Ciphertext)), StoredMac))
+    if (!ConstantTimeEquals(HmacSha256(Keys.Mac.Value, ConcatBytes(Nonce, Ciphertext)), StoredMac))
         throw EKelvarnError(Translate("Settings integrity check failed."));
 
     QByteArray Plain(Ciphertext.constData(), Ciphertext.size());
-    HmacCtrXor(Plain, Keys.Encryption, Nonce);
+    HmacCtrXor(Plain, Keys.Encryption.Value, Nonce);
     TSettingsStream Record(std::move(Plain));
     GeneralPassword = ReadSettingsString(Record);
     StrongHide = Record.ReadByte() != 0;
@@ -111,8 +105,8 @@ bool SaveSettings() {
     TSettingsKeys Keys;
     DeriveSettingsKeys(Salt, Keys);
     QByteArray Ciphertext(Record.Bytes().constData(), Record.Bytes().size());
-    HmacCtrXor(Ciphertext, Keys.Encryption, Nonce);
-    const QByteArray Mac = HmacSha256(Keys.Mac, ConcatBytes(Nonce, Ciphertext));
+    HmacCtrXor(Ciphertext, Keys.Encryption.Value, Nonce);
+    const QByteArray Mac = HmacSha256(Keys.Mac.Value, ConcatBytes(Nonce, Ciphertext));
 
     TSettingsStream File;
     WriteSettingsString(File, QLatin1String(SettingsFormat::Magic));

@@ -1,7 +1,7 @@
 #include "LockerCorpus.h"
 
 #include "PlatformFiles.h"
-#include "uLockerCrypto.h"
+#include "uCryptoProvider.h"
 #include "uLockerFormat.h"
 #include "uSecurityUtils.h"
 
