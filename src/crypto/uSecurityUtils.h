@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <utility>
 
 // Stateless helpers for everything secret: random bytes, UTF-8, hex, constant-time comparison,
@@ -12,6 +13,10 @@
 
 // Count bytes from the operating system's CSPRNG (getrandom). Count < 0 raises.
 QByteArray RandomBytes(int Count);
+// Replaces the CSPRNG for tests that must rebuild files byte for byte from fixed inputs; an empty
+// source restores it.
+using TRandomSource = std::function<void(char* Buffer, size_t Count)>;
+void SetRandomSourceForTest(TRandomSource Source);
 // UTF-8 without byte-order mark or terminator; an unpaired surrogate becomes U+FFFD.
 QByteArray Utf8Bytes(const QString& Text);
 // Two upper-case hexadecimal digits per byte.

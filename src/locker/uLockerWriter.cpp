@@ -7,6 +7,7 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <memory>
@@ -191,7 +192,9 @@ namespace {
 void CollectEntriesAt(const TDirHandle& Folder, const QString& FullPrefix, const QString& RelPrefix,
                       const QString& RootName, QList<TEntryInfo>& List) {
     const bool TopLevel = RelPrefix.isEmpty();
-    const QList<TDirEntry> Listed = Folder.List();
+    // In name order, whatever order the file system lists: the same tree gives the same payload.
+    QList<TDirEntry> Listed = Folder.List();
+    std::sort(Listed.begin(), Listed.end(), [](const TDirEntry& A, const TDirEntry& B) { return A.Name < B.Name; });
     for (const TDirEntry& Item : Listed) {
         const QString Full = FullPrefix + Item.Name;
         if (Item.Kind == TEntryKind::SymLink)
