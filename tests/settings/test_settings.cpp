@@ -2,6 +2,7 @@
 #include "PlatformEnvironment.h"
 #include "SettingsTestSupport.h"
 #include "TestHex.h"
+#include "TestRandom.h"
 #include "uSettings.h"
 
 #include <QDir>
@@ -18,6 +19,16 @@ namespace {
 
 const QString HostA = QStringLiteral("host-a");
 const QString UserA = QStringLiteral("al\u00efce");
+const QString GoldenHost = QStringLiteral("golden-host");
+const QString GoldenUser = QStringLiteral("golden-user");
+
+QStringList GoldenPaths() {
+    return {QStringLiteral("/home/golden/Plans"), QStringLiteral("/home/golden/\u00e9t\u00e9")};
+}
+
+QString GoldenPath(const QString& Name) {
+    return QStringLiteral(KELVARN_TEST_SOURCE_DIR "/tests/data/golden/") + Name;
+}
 
 QByteArray ReadFile(const QString& Path) {
     QFile File(Path);
@@ -376,6 +387,47 @@ private slots:
         QFETCH(QByteArray, File);
         QFETCH(bool, Current);
         QCOMPARE(IsCurrentFormatFile(File), Current);
+    }
+
+    // Settings files checked in under tests/data/golden: the current one was written once with the
+    // random bytes 00 01 02 ... (salt, then nonce); the legacy one by the older program's encoding.
+    void goldenFilesOpen_data() {
+        QTest::addColumn<QString>("Name");
+        QTest::newRow("current") << "settings-current.dt";
+        QTest::newRow("legacy") << "settings-legacy.dt";
+    }
+    void goldenFilesOpen() {
+        QFETCH(QString, Name);
+        SetIdentityOverride(GoldenHost, GoldenUser);
+        SettingsFilePath();
+        WriteFile(FilePath(), ReadFile(GoldenPath(Name)));
+        QVERIFY(LoadSettings());
+        QCOMPARE(GeneralPassword, QStringLiteral("golden pw"));
+        QCOMPARE(StrongHide, false);
+        QCOMPARE(PathList, GoldenPaths());
+    }
+
+    // The same state, identity and random bytes give the checked-in file byte for byte.
+    void writerRebuildsGoldenFile() {
+        SetIdentityOverride(GoldenHost, GoldenUser);
+        SetState("golden pw", false, GoldenPaths());
+        {
+            TCountingRandom Fixed;
+            QVERIFY(SaveSettings());
+        }
+        QCOMPARE(ReadFile(FilePath()).toHex(), ReadFile(GoldenPath("settings-current.dt")).toHex());
+    }
+
+    // The keys of the golden file, worked out apart from this code: PBKDF2-HMAC-SHA256 (200000
+    // iterations) of the pass phrase under the salt 00..0F, then HMAC-SHA256 of each label.
+    void keySchedule() {
+        QByteArray Salt(16, '\0');
+        for (int I = 0; I < 16; ++I)
+            Salt[I] = static_cast<char>(I);
+        const TTestKeys Keys = TestKeys(GoldenHost + "|" + GoldenUser + "|NVL Kelvarn/settings-v2", Salt);
+        QCOMPARE(Keys.Encryption.toHex(),
+                 QByteArray("c4cf0d664190f947a221589fea473ec845a5a83007a46450be47de7d549565ed"));
+        QCOMPARE(Keys.Mac.toHex(), QByteArray("5003b4e08224ab2a94e5763a6cf8ca571ba1747af5aa2f956271de7628ecfb1f"));
     }
 
     // Files with a valid MAC over unusual records, built here.
