@@ -19,70 +19,17 @@
 
 namespace {
 
-QString ErrnoText(int Errno) {
-    return QString::fromLocal8Bit(strerror(Errno));
+// A fresh random name beside FinalName, so that two runs never share one.
+QString NewTemporaryName(const TDirHandle& Folder, const QString& FinalName) {
+    for (int Attempt = 0; Attempt < 16; ++Attempt) {
+        const QString Candidate =
+            FinalName + QLatin1Char('.') + BytesToHex(RandomBytes(4)).toLower() + QStringLiteral(".tmp");
+        struct stat St;
+        if (!Folder.StatChild(Candidate, St))
+            return Candidate;
+    }
+    throw EKelvarnError(QStringLiteral("Cannot create a temporary file beside \"%1\".").arg(FinalName));
 }
-
-// The new locker is written under a name of its own beside the final one, created exclusively in
-// the folder held open, and reached only through its descriptor until it is renamed into place; it
-// is removed again unless it was, and only while its name still leads to it.
-class TTempLocker {
-public:
-    TTempLocker(const TDirHandle& Folder, const QString& FinalName) : FFolder(Folder) {
-        for (int Attempt = 0; Attempt < 16 && !FStream; ++Attempt) {
-            const QString Candidate =
-                FinalName + QLatin1Char('.') + BytesToHex(RandomBytes(4)).toLower() + QStringLiteral(".tmp");
-            struct stat St;
-            if (FFolder.StatChild(Candidate, St))
-                continue;
-            FStream = FFolder.CreateFile(Candidate, 0600);
-            FName = Candidate;
-        }
-        if (!FStream)
-            throw EKelvarnError(QStringLiteral("Cannot create a temporary file beside \"%1\".").arg(FinalName));
-        struct stat St;
-        if (::fstat(FStream->Handle(), &St) != 0)
-            throw EKelvarnError(QStringLiteral("Cannot create file \"%1\". %2").arg(Path(), ErrnoText(errno)));
-        FIdentity = IdentityOf(St);
-    }
-    ~TTempLocker() {
-        FStream.reset();
-        if (!FName.isEmpty() && LeadsHere(FName))
-            ::unlinkat(FFolder.Fd(), QFile::encodeName(FName).constData(), 0);
-    }
-    TTempLocker(const TTempLocker&) = delete;
-    TTempLocker& operator=(const TTempLocker&) = delete;
-
-    TFileStream& Stream() { return *FStream; }
-    QString Path() const { return FFolder.ChildPath(FName); }
-
-    // Gives the locker its final name; with Replace an existing file there is replaced atomically.
-    // Raises when the name does not lead to this very file afterwards: someone who may write in the
-    // folder swapped it, and what now bears the name is not the locker that was checked.
-    void Rename(const QString& FinalName, bool Replace) {
-        FStream->Flush();
-        if (Replace)
-            FFolder.RenameReplace(FName, FFolder, FinalName);
-        else
-            FFolder.RenameNoReplace(FName, FFolder, FinalName);
-        FName.clear();
-        if (!LeadsHere(FinalName))
-            throw EKelvarnError(QStringLiteral("\"%1\" was replaced by another file while the locker was written.")
-                                    .arg(FFolder.ChildPath(FinalName)));
-        FFolder.Sync();
-    }
-
-private:
-    bool LeadsHere(const QString& Name) const {
-        struct stat St;
-        return FFolder.StatChild(Name, St) && IdentityOf(St) == FIdentity;
-    }
-
-    const TDirHandle& FFolder;
-    std::unique_ptr<TFileStream> FStream;
-    QString FName;
-    TFileIdentity FIdentity;
-};
 
 bool IsSameOrInside(const QString& Path, const QString& Folder) {
     return Path == Folder || Path.startsWith(Folder.endsWith(QLatin1Char('/')) ? Folder : Folder + QLatin1Char('/'));
@@ -128,7 +75,7 @@ int RunCreate(const TCliArguments& Args) {
     try {
         const TDirHandle Folder = TDirHandle::Open(LockerFolder, true);
         const QString LockerName = QFileInfo(Locker).fileName();
-        TTempLocker Temp(Folder, LockerName);
+        TPendingFile Temp(Folder, NewTemporaryName(Folder, LockerName));
         TProgressBar Bar(QStringLiteral("Packing"));
         Bar.Status(QStringLiteral("Deriving keys..."));
         const TLockerResult Result = CreateLocker(
@@ -152,7 +99,7 @@ int RunCreate(const TCliArguments& Args) {
 
         // With --force, rename() replaces atomically: the old locker stays whole until the new one
         // is complete on disk.
-        Temp.Rename(LockerName, Args.Force);
+        Temp.Commit(LockerName, Args.Force);
 
         PrintErr(QStringLiteral("Locker created: %1").arg(Locker));
         PrintErr(QStringLiteral("Recovery code (it opens the locker without the password; keep it safe):"));

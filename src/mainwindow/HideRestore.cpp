@@ -13,6 +13,8 @@
 #include <QCheckBox>
 #include <QDir>
 
+#include <sys/stat.h>
+
 namespace {
 
 void DeleteFileIfExists(const QString& Path) {
@@ -37,7 +39,6 @@ bool TfrmMain::HidePathIntoLocker(const QString& Path, QString& ErrorText) {
         return false;
     }
     const QString Locker = LockerPathFor(Path);
-    const QString Temporary = Locker + QStringLiteral(".tmp");
     if (FileExists(Locker)) {
         ErrorText = Translate("Locker already exists: ") + Locker;
         return false;
@@ -46,31 +47,37 @@ bool TfrmMain::HidePathIntoLocker(const QString& Path, QString& ErrorText) {
         ErrorText = Translate("Path not found: ") + Path;
         return false;
     }
-    DeleteFileIfExists(Temporary);
+    const TDirHandle Folder = TDirHandle::Open(TargetFolderOf(Locker), true);
+    const QString LockerName = Locker.mid(Locker.lastIndexOf(QLatin1Char('/')) + 1);
+    const QString TemporaryName = LockerName + QStringLiteral(".tmp");
+    // A temporary file there is what an interrupted run left: never a finished locker, never the
+    // user's data.
+    struct stat Leftover;
+    if (Folder.StatChild(TemporaryName, Leftover) && !S_ISDIR(Leftover.st_mode))
+        Folder.Unlink(TemporaryName);
 
+    // Written, checked and flushed through one descriptor, and named only then; any way out before
+    // that removes it.
+    TPendingFile Temporary(Folder, TemporaryName);
     const TLockerResult Result = CreateLocker(
-        Path, Temporary, GeneralPassword,
+        Path, Temporary.Stream(), GeneralPassword,
         [this](const QString& Item, int64_t Done, int64_t Total) { ReportProgress(Item, Done, Total); },
         [this] { return IsStopRequested(); });
     if (!Result.Success) {
-        DeleteFileIfExists(Temporary);
         ErrorText = Result.MessageText;
         return false;
     }
     if (FStopRequested) {
-        DeleteFileIfExists(Temporary);
         ErrorText = Translate("Operation cancelled by user.");
         return false;
     }
     QString Message;
-    if (!VerifyLocker(Temporary, GeneralPassword, Message)) {
-        DeleteFileIfExists(Temporary);
+    if (!VerifyLocker(Temporary.Stream(), GeneralPassword, Message)) {
         ErrorText = Translate("Locker verification failed: ") + Message;
         return false;
     }
-    RenameNoReplace(Temporary, Locker);
-    // The locker's name must be on disk before the only other copy is deleted.
-    TDirHandle::Open(TargetFolderOf(Locker), true).Sync();
+    // The locker and its name reach the disk before the only other copy is deleted.
+    Temporary.Commit(LockerName, false);
     if (!TryDeletePath(Path)) {
         DeleteFileIfExists(Locker);
         ErrorText = Translate("Failed to move original item to Recycle Bin.");

@@ -1,5 +1,6 @@
 #include "GuiTestSupport.h"
 #include "PathRules.h"
+#include "PlatformDirHandle.h"
 #include "PlatformFiles.h"
 #include "TestFiles.h"
 #include "UnitMain.h"
@@ -105,6 +106,30 @@ private slots:
         QVERIFY(WriteTestFile(At(QStringLiteral("Plans.kvlocker.tmp")), "half written"));
         QVERIFY2(Window.HidePathIntoLocker(At(QStringLiteral("Plans")), ErrorText), qPrintable(ErrorText));
         QVERIFY(!PathExists(At(QStringLiteral("Plans.kvlocker.tmp"))));
+    }
+
+    // A folder of the source swapped for a link while the source is deleted: the link goes, and
+    // what it leads to stays.
+    void sourceDeletionNeverFollowsALink() {
+        TGuiFixture Fixture;
+        GeneralPassword = QStringLiteral("pw");
+        TfrmMain Window;
+        QVERIFY(WriteTestFile(At(QStringLiteral("outside/keep.txt")), "keep"));
+        const QString Deep = At(QStringLiteral("Plans/deep"));
+        SetFileStepHookForTest([&](const char* Step, const QString& Path) {
+            if (QByteArray(Step) == "DeletePath:descend" && Path == Deep) {
+                QDir(Deep).removeRecursively();
+                QFile::link(At(QStringLiteral("outside")), Deep);
+            }
+        });
+        QString ErrorText;
+        const bool Hidden = Window.HidePathIntoLocker(At(QStringLiteral("Plans")), ErrorText);
+        SetFileStepHookForTest(nullptr);
+        QVERIFY2(Hidden, qPrintable(ErrorText));
+        QCOMPARE(ReadTestFile(At(QStringLiteral("outside/keep.txt"))), QByteArray("keep"));
+        QVERIFY(!PathExists(At(QStringLiteral("Plans"))));
+        QString Message;
+        QVERIFY(VerifyLocker(At(QStringLiteral("Plans.kvlocker")), QStringLiteral("pw"), Message));
     }
 
     void wrongPasswordLeavesTheLocker() {
