@@ -39,7 +39,7 @@ bool IsSameOrInside(const QString& Path, const QString& Folder) {
 
 int RunCreate(const TCliArguments& Args) {
     const QString Source = CleanCliPath(Args.Operands.at(0));
-    if (!PathExists(Source))
+    if (!Fs::PathExists(Source))
         return ReportFailure(QStringLiteral("Source path does not exist."));
     if (Source == QLatin1String("/"))
         return ReportFailure(QStringLiteral("Invalid source path."));
@@ -47,15 +47,15 @@ int RunCreate(const TCliArguments& Args) {
         Args.Operands.size() > 1 ? CleanCliPath(Args.Operands.at(1)) : Source + QStringLiteral(".kvlocker");
     const QString LockerFolder = QFileInfo(Locker).absolutePath();
 
-    if (!DirectoryExists(LockerFolder))
+    if (!Fs::DirectoryExists(LockerFolder))
         return ReportFailure(QStringLiteral("Folder \"%1\" does not exist.").arg(LockerFolder));
     const QString SourceReal = QFileInfo(Source).canonicalFilePath();
     const QString LockerFolderReal = QFileInfo(LockerFolder).canonicalFilePath();
     // A locker inside its own source would pack itself while growing.
-    if (DirectoryExists(Source) && IsSameOrInside(LockerFolderReal, SourceReal))
+    if (Fs::DirectoryExists(Source) && IsSameOrInside(LockerFolderReal, SourceReal))
         return ReportFailure(QStringLiteral("The locker cannot be written inside the folder it packs."));
-    if (PathExists(Locker)) {
-        if (DirectoryExists(Locker))
+    if (Fs::PathExists(Locker)) {
+        if (Fs::DirectoryExists(Locker))
             return ReportFailure(QStringLiteral("\"%1\" is a folder.").arg(Locker));
         if (QFileInfo(Locker).canonicalFilePath() == SourceReal)
             return ReportFailure(QStringLiteral("The locker cannot replace its own source."));

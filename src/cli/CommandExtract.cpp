@@ -60,7 +60,7 @@ int ExtractAside(const QString& Locker, const QString& Folder, const QString& Se
     try {
         Staging.MoveIntoPlace();
     } catch (const EKelvarnError& E) {
-        if (PathExists(Folder + QLatin1Char('/') + Staging.RootName()))
+        if (Fs::PathExists(Folder + QLatin1Char('/') + Staging.RootName()))
             return ReportFailure(QStringLiteral("\"%1\" already exists. Use --force to extract over it.").arg(Target));
         return ReportFailure(E.Message());
     }
@@ -72,11 +72,11 @@ int ExtractAside(const QString& Locker, const QString& Folder, const QString& Se
 
 int RunExtract(const TCliArguments& Args) {
     const QString Locker = CleanCliPath(Args.Operands.at(0));
-    if (!FileExists(Locker))
+    if (!Fs::FileExists(Locker))
         return ReportFailure(QStringLiteral("Locker file does not exist."));
     const QString Folder =
         Args.Operands.size() > 1 ? CleanCliPath(Args.Operands.at(1)) : QFileInfo(Locker).absolutePath();
-    if (PathExists(Folder) && !DirectoryExists(Folder))
+    if (Fs::PathExists(Folder) && !Fs::DirectoryExists(Folder))
         return ReportFailure(QStringLiteral("\"%1\" is not a folder.").arg(Folder));
 
     TSecretText Secret;

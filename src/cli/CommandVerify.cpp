@@ -8,7 +8,7 @@
 
 int RunVerify(const TCliArguments& Args) {
     const QString Locker = CleanCliPath(Args.Operands.at(0));
-    if (!FileExists(Locker))
+    if (!Fs::FileExists(Locker))
         return ReportFailure(QStringLiteral("Locker file does not exist."));
     TSecretText Password;
     try {

@@ -20,7 +20,7 @@ template <typename T> T LittleEndianAt(const QByteArray& Header, qint64 Offset) 
 } // namespace
 
 TLockerHeaderInfo ReadLockerHeaderInfo(const QString& LockerFile) {
-    if (!FileExists(LockerFile))
+    if (!Fs::FileExists(LockerFile))
         throw EKelvarnError(QStringLiteral("Locker file does not exist."));
     QFile File(LockerFile);
     if (!File.open(QIODevice::ReadOnly))

@@ -164,7 +164,7 @@ struct TLockerStaging::TState {
             return;
         QString Current = FolderPath;
         for (;;) {
-            if (!RemoveDir(Current))
+            if (!Fs::RemoveDir(Current))
                 break;
             if (Current == CreatedTop)
                 break;
@@ -465,16 +465,16 @@ TLockerResult TLockerStaging::Extract(const QString& LockerFile, const QString& 
             F->Locker = IdentityOf(LockerSt);
         const THeader Header = ReadHeader(Stream, true);
 
-        QString Dest = FullPath(Folder);
+        QString Dest = Fs::FullPath(Folder);
         F->FolderPath = Dest;
-        for (QString Probe = Dest; !PathExists(Probe);) {
+        for (QString Probe = Dest; !Fs::PathExists(Probe);) {
             F->CreatedTop = Probe;
             const QString Parent = QFileInfo(Probe).absolutePath();
             if (Parent == Probe)
                 break;
             Probe = Parent;
         }
-        if (!ForceDirectories(Dest)) {
+        if (!Fs::ForceDirectories(Dest)) {
             const QString Reason = SystemErrorText(errno);
             throw EKelvarnError(
                 WithItem(Translate("The destination folder could not be created."), Dest + Cr + Lf + Reason));

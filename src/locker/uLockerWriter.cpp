@@ -58,7 +58,7 @@ bool IsSameOrInside(const QString& Path, const QString& Folder) {
 // The locker is written only after the walk; if it were the source or inside it, writing it would
 // change the source.
 void CheckLockerOutsideSource(const QString& LockerFile, const QString& Root) {
-    const QString LockerFull = FullPath(LockerFile);
+    const QString LockerFull = Fs::FullPath(LockerFile);
     bool Inside = IsSameOrInside(LockerFull, Root);
     if (!Inside) {
         const QFileInfo Locker(LockerFull);
@@ -181,7 +181,7 @@ void CheckCancelled(const TLockerCancelFunc& Cancel) {
 }
 
 int32_t FileAttributesOrZero(const QString& Path) {
-    const uint32_t Attributes = GetFileAttributes(Path);
+    const uint32_t Attributes = Fs::GetFileAttributes(Path);
     return Attributes == Attr::Invalid ? 0 : static_cast<int32_t>(Attributes);
 }
 
@@ -379,11 +379,11 @@ QString WriteLocker(TSource& Src, TFileStream& Stream, const QString& Password, 
 // The checks that come before anything is opened; an empty text when they pass. Root and RootName
 // are set on the way.
 QString CheckSource(const QString& Source, const QString& Password, QString& Root, QString& RootName) {
-    if (!PathExists(Source))
+    if (!Fs::PathExists(Source))
         return Translate("Source path does not exist.");
     if (Password.isEmpty())
         return Translate("Locker password cannot be empty.");
-    Root = FullPath(Source);
+    Root = Fs::FullPath(Source);
     RootName = Root.mid(Root.lastIndexOf(QLatin1Char('/')) + 1);
     if (RootName.isEmpty())
         return Translate("Invalid source path.");
@@ -433,7 +433,7 @@ TLockerResult CreateLocker(const QString& Source, const QString& LockerFile, con
 
         // The locker is created by name once, exclusively, in a folder held open; from then on it is
         // reached through its descriptor, and removed on failure only while its name still leads to it.
-        const QString LockerFull = FullPath(LockerFile);
+        const QString LockerFull = Fs::FullPath(LockerFile);
         const qsizetype Slash = LockerFull.lastIndexOf(QLatin1Char('/'));
         LockerFolder = TDirHandle::Open(Slash <= 0 ? QStringLiteral("/") : LockerFull.left(Slash), true);
         LockerName = LockerFull.mid(Slash + 1);

@@ -18,7 +18,7 @@
 namespace {
 
 void DeleteFileIfExists(const QString& Path) {
-    if (FileExists(Path) && !DeleteFile(Path))
+    if (Fs::FileExists(Path) && !Fs::DeleteFile(Path))
         throw EKelvarnError(SystemErrorText(errno));
 }
 
@@ -39,11 +39,11 @@ bool TfrmMain::HidePathIntoLocker(const QString& Path, QString& ErrorText) {
         return false;
     }
     const QString Locker = LockerPathFor(Path);
-    if (FileExists(Locker)) {
+    if (Fs::FileExists(Locker)) {
         ErrorText = Translate("Locker already exists: ") + Locker;
         return false;
     }
-    if (!FileExists(Path) && !DirectoryExists(Path)) {
+    if (!Fs::FileExists(Path) && !Fs::DirectoryExists(Path)) {
         ErrorText = Translate("Path not found: ") + Path;
         return false;
     }
@@ -94,7 +94,7 @@ bool TfrmMain::RestorePathFromLocker(const QString& Path, QString& ErrorText) {
         return false;
     }
     const QString Locker = LockerPathFor(Path);
-    if (!FileExists(Locker)) {
+    if (!Fs::FileExists(Locker)) {
         ErrorText = Translate("Locker file not found: ") + Locker;
         return false;
     }
@@ -111,7 +111,7 @@ bool TfrmMain::RestorePathFromLocker(const QString& Path, QString& ErrorText) {
     // on disk; a failure or Stop removes that folder and nothing else. The user's existing item is
     // replaced only then, so a failed extraction never costs it.
     try {
-        if (DirectoryExists(TargetFolderOf(Path)))
+        if (Fs::DirectoryExists(TargetFolderOf(Path)))
             RemoveStagingLeftovers(TDirHandle::Open(TargetFolderOf(Path), true));
         TLockerStaging Staging;
         const TLockerResult Result = Staging.Extract(
@@ -133,7 +133,7 @@ bool TfrmMain::RestorePathFromLocker(const QString& Path, QString& ErrorText) {
         // A renamed locker still restores under Path's own name.
         Staging.MoveIntoPlace(Path.mid(Path.lastIndexOf(QLatin1Char('/')) + 1));
     } catch (const EKelvarnError& Error) {
-        if (FileExists(Locker)) {
+        if (Fs::FileExists(Locker)) {
             try {
                 HideAgain();
             } catch (const EKelvarnError&) {
@@ -142,7 +142,7 @@ bool TfrmMain::RestorePathFromLocker(const QString& Path, QString& ErrorText) {
         ErrorText = Error.Message();
         return false;
     }
-    if (!DeleteFile(Locker)) {
+    if (!Fs::DeleteFile(Locker)) {
         // The item is back and whole; the locker stays, hidden again, and the row shows both.
         ErrorText = SystemErrorText(errno);
         try {
@@ -159,9 +159,9 @@ bool TfrmMain::ResolveRestoreConflict(const QString& Path, bool& Skip, bool& Rep
     Replace = false;
     ErrorText.clear();
     const QString Locker = LockerPathFor(Path);
-    if (!FileExists(Locker))
+    if (!Fs::FileExists(Locker))
         return true;
-    if (!FileExists(Path) && !DirectoryExists(Path))
+    if (!Fs::FileExists(Path) && !Fs::DirectoryExists(Path))
         return true;
     const QString CrLf = QStringLiteral("\r\n");
     // The last line stays English whatever the language.
@@ -177,7 +177,7 @@ bool TfrmMain::ResolveRestoreConflict(const QString& Path, bool& Skip, bool& Rep
         return true;
     case TMsgResult::No:
         SetHiddenAttributes(Locker, false, false);
-        if (!DeleteFile(Locker))
+        if (!Fs::DeleteFile(Locker))
             throw EKelvarnError(SystemErrorText(errno));
         Skip = true;
         return true;
