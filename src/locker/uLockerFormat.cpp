@@ -1,6 +1,7 @@
 #include "uLockerFormat.h"
 
 #include "KelvarnError.h"
+#include "translation.h"
 #include "uSecurityUtils.h"
 
 #include <algorithm>
@@ -478,4 +479,35 @@ QString TPayloadReader::ReadStringOfCount(int32_t Count) {
     QByteArray Bytes(Count, Qt::Uninitialized);
     ReadExact(Bytes.data(), Count);
     return QString::fromUtf8(Bytes);
+}
+
+namespace {
+
+TLockerSlot ReadSlot(TFileStream& Stream) {
+    TLockerSlot Slot;
+    Slot.Iterations = ReadInt32(Stream);
+    Slot.Salt = ReadRawBytes(Stream, LockerFormat::SaltSize);
+    Slot.Wrapped = ReadRawBytes(Stream, LockerFormat::KeySize);
+    return Slot;
+}
+
+} // namespace
+
+TLockerHeader ReadLockerHeader(TFileStream& Stream) {
+    TLockerHeader Header;
+    Stream.Seek(0);
+    if (ReadPlainString(Stream) != QLatin1String(LockerFormat::Magic))
+        throw EKelvarnError(Translate("Invalid locker file."));
+    Header.Version = ReadInt32(Stream);
+    if (Header.Version != LockerFormat::Version)
+        throw EKelvarnError(Translate("Unsupported locker version."));
+    Header.Password = ReadSlot(Stream);
+    Header.Recovery = ReadSlot(Stream);
+    Header.Nonce = ReadRawBytes(Stream, LockerFormat::NonceSize);
+    Header.StoredMac = ReadRawBytes(Stream, LockerFormat::MacSize);
+    Header.Length = ReadInt64(Stream);
+    if (Header.Length < 0)
+        throw EKelvarnError(Translate("Invalid locker payload length."));
+    Header.PayloadStart = Stream.Position();
+    return Header;
 }

@@ -58,6 +58,27 @@ struct TEntryInfo {
     TFileIdentity Identity;
 };
 
+struct TLockerSlot {
+    int32_t Iterations = 0;
+    QByteArray Salt;
+    QByteArray Wrapped;
+};
+
+// The clear header: not authenticated, so every field is only a claim until the payload MAC agrees.
+struct TLockerHeader {
+    int32_t Version = 0;
+    TLockerSlot Password;
+    TLockerSlot Recovery;
+    QByteArray Nonce;
+    QByteArray StoredMac;
+    int64_t Length = 0;
+    int64_t PayloadStart = 0;
+};
+// Reads the header from the start of Stream, fields in file order. Raises "Invalid locker file.",
+// "Unsupported locker version.", "Invalid locker payload length." or "Stream read error"; a payload
+// longer than the file is left for the caller to judge.
+TLockerHeader ReadLockerHeader(TFileStream& Stream);
+
 // Clear header encodings on the locker's stream.
 void WriteRawBytes(TFileStream& Stream, const QByteArray& Bytes);
 // Count < 0 raises "Invalid byte count."; more than the file still holds raises "Stream read error"

@@ -27,56 +27,17 @@ QString WithItem(const QString& Reason, const QString& Item) {
     return Reason + Cr + Lf + Item;
 }
 
-struct TSlot {
-    int32_t Iterations = 0;
-    QByteArray Salt;
-    QByteArray Wrapped;
-};
-
-struct THeader {
-    TSlot Password;
-    TSlot Recovery;
-    QByteArray Nonce;
-    QByteArray StoredMac;
-    int64_t Length = 0;
-    int64_t PayloadStart = 0;
-};
-
-TSlot ReadSlot(TFileStream& Stream) {
-    TSlot Slot;
-    Slot.Iterations = ReadInt32(Stream);
-    Slot.Salt = ReadRawBytes(Stream, LockerFormat::SaltSize);
-    Slot.Wrapped = ReadRawBytes(Stream, LockerFormat::KeySize);
-    return Slot;
-}
-
-// Magic, version, slots, nonce, MAC and length. Without the recovery slot, its bytes are skipped.
-THeader ReadHeader(TFileStream& Stream, bool WithRecovery) {
-    THeader Header;
-    Stream.Seek(0);
-    if (ReadPlainString(Stream) != QLatin1String(LockerFormat::Magic))
-        throw EKelvarnError(Translate("Invalid locker file."));
-    if (ReadInt32(Stream) != LockerFormat::Version)
-        throw EKelvarnError(Translate("Unsupported locker version."));
-    Header.Password = ReadSlot(Stream);
-    if (WithRecovery)
-        Header.Recovery = ReadSlot(Stream);
-    else
-        Stream.Seek(Stream.Position() + LockerFormat::SlotSize);
-    Header.Nonce = ReadRawBytes(Stream, LockerFormat::NonceSize);
-    Header.StoredMac = ReadRawBytes(Stream, LockerFormat::MacSize);
-    Header.Length = ReadInt64(Stream);
-    if (Header.Length < 0)
-        throw EKelvarnError(Translate("Invalid locker payload length."));
-    Header.PayloadStart = Stream.Position();
-    // A payload longer than the file fails now rather than after a key derivation.
+// The clear header, with a payload that fits in the file: a longer one fails now rather than after
+// a key derivation.
+TLockerHeader ReadHeader(TFileStream& Stream) {
+    TLockerHeader Header = ReadLockerHeader(Stream);
     if (Header.Length > Stream.Size() - Header.PayloadStart)
         throw EKelvarnError(QStringLiteral("Stream read error"));
     return Header;
 }
 
 // The master key a slot yields for Secret; whether it is the right one only the payload MAC tells.
-QByteArray UnwrapSlot(const TSlot& Slot, const QString& Secret) {
+QByteArray UnwrapSlot(const TLockerSlot& Slot, const QString& Secret) {
     if (Slot.Iterations > LockerFormat::MaxIterations)
         throw EKelvarnError(Translate("Unsupported key derivation cost."));
     TSecretBytes SlotKey(Pbkdf2Sha256(Secret, Slot.Salt, Slot.Iterations, LockerFormat::KeySize));
@@ -100,7 +61,7 @@ QString SingleFileMessage() {
 // the decrypted bytes seemed to say.
 class TAuthenticatedPass {
 public:
-    TAuthenticatedPass(TFileStream& Stream, const THeader& Header, const QByteArray& Master, int Capacity)
+    TAuthenticatedPass(TFileStream& Stream, const TLockerHeader& Header, const QByteArray& Master, int Capacity)
         : FStream(Stream), FHeader(Header), FEncKey(DeriveEncryptionKey(Master)), FMacKey(DeriveMacKey(Master)),
           FMac(FMacKey.Value), FTransform(FEncKey.Value, Header.Nonce),
           FBuffer(std::max(1, Capacity), Qt::Uninitialized) {
@@ -119,7 +80,7 @@ public:
 
 private:
     TFileStream& FStream;
-    const THeader& FHeader;
+    const TLockerHeader& FHeader;
     TSecretBytes FEncKey;
     TSecretBytes FMacKey;
     THmacSha256 FMac;
@@ -463,7 +424,7 @@ TLockerResult TLockerStaging::Extract(const QString& LockerFile, const QString& 
         struct stat LockerSt;
         if (::fstat(Stream.Handle(), &LockerSt) == 0)
             F->Locker = IdentityOf(LockerSt);
-        const THeader Header = ReadHeader(Stream, true);
+        const TLockerHeader Header = ReadHeader(Stream);
 
         QString Dest = Fs::FullPath(Folder);
         F->FolderPath = Dest;
@@ -488,7 +449,7 @@ TLockerResult TLockerStaging::Extract(const QString& LockerFile, const QString& 
         // which is what the recovery slot is for. Only when none opens does the first slot's reason
         // count.
         std::optional<QString> FirstReason;
-        for (const TSlot* Slot : {&Header.Password, &Header.Recovery}) {
+        for (const TLockerSlot* Slot : {&Header.Password, &Header.Recovery}) {
             TSecretBytes Master;
             try {
                 Master.Value = UnwrapSlot(*Slot, Secret);
@@ -607,7 +568,7 @@ TLockerResult ExtractLocker(const QString& LockerFile, const QString& DestFolder
 bool VerifyLocker(TFileStream& Stream, const QString& Password, QString& Message) {
     Message.clear();
     try {
-        const THeader Header = ReadHeader(Stream, false);
+        const TLockerHeader Header = ReadHeader(Stream);
         TSecretBytes Master(UnwrapSlot(Header.Password, Password));
         TAuthenticatedPass Pass(Stream, Header, Master.Value, PassCapacity(Header.Length));
         TPayloadReader& Reader = Pass.Reader();
