@@ -102,7 +102,7 @@ bool InputBox(const QString& Caption, const QString& Prompt, QString& Value, boo
         Shown.Text = Prompt;
         GShown.append(Shown);
         const QString Answer = TakeText();
-        if (Answer.isEmpty())
+        if (Answer.isNull())
             return false;
         Value = Answer;
         return true;

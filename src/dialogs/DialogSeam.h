@@ -38,7 +38,8 @@ struct TShownDialog {
 
 // Test seam. While installed nothing is shown: a message box takes the next queued result (or,
 // when none is queued, OK for an OK box and Cancel otherwise); an input box or chooser takes the
-// next queued text (none queued, or an empty one, means Cancel).
+// next queued text (none queued, or a null one, means Cancel; an empty one is an input box
+// confirmed empty, and a chooser cancelled).
 namespace DialogSeam {
 void Install();
 void Remove();
