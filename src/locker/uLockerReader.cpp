@@ -489,8 +489,10 @@ TLockerResult TLockerStaging::Extract(const QString& LockerFile, const QString& 
             return Result;
         }
         // Everything written reaches the disk before anyone is told it is there.
+        RunFileStepHook("Extract:flush", LockerFile);
         if (::syncfs(F->Stage->Folder().Fd()) != 0)
             throw EKelvarnError(QStringLiteral("Stream write error. %1").arg(SystemErrorText(errno)));
+        RunFileStepHook("Extract:flushed", LockerFile);
         F->Extracted = true;
         Result.Success = true;
         Result.MessageText = Translate("Locker extracted successfully.");

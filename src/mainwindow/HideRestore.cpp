@@ -77,7 +77,9 @@ bool TfrmMain::HidePathIntoLocker(const QString& Path, QString& ErrorText) {
         return false;
     }
     // The locker and its name reach the disk before the only other copy is deleted.
+    RunFileStepHook("Hide:flush", Locker);
     Temporary.Commit(LockerName, false);
+    RunFileStepHook("Hide:flushed", Locker);
     if (!TryDeletePath(Path)) {
         DeleteFileIfExists(Locker);
         ErrorText = Translate("Failed to move original item to Recycle Bin.");

@@ -148,9 +148,10 @@ inline constexpr char StagingFolderPrefix[] = ".kvlocker-staging-";
 // no living TStagingFolder holds. Returns how many were removed; raises when one cannot be.
 int RemoveStagingLeftovers(const TDirHandle& Folder);
 
-// Test seam: called with the step's name just before certain steps of the descriptor-relative
-// operations ("RemoveTree:descend", and the callers' own), so that a test can swap an item for a
-// link at exactly that moment. Empty by default.
+// Test and measurement seam: called with the step's name just before certain steps of the
+// descriptor-relative operations ("RemoveTree:descend", and the callers' own, such as the flushes),
+// so that a test can swap an item for a link at exactly that moment, or a benchmark time a step.
+// Empty by default.
 using TFileStepHook = std::function<void(const char* Step, const QString& Path)>;
 void SetFileStepHookForTest(TFileStepHook Hook);
 void RunFileStepHook(const char* Step, const QString& Path);
