@@ -39,7 +39,7 @@ bool IsSameOrInside(const QString& Path, const QString& Folder) {
 
 int RunCreate(const TCliArguments& Args) {
     const QString Source = CleanCliPath(Args.Operands.at(0));
-    if (!PathExists(Source))
+    if (!Fs::PathExists(Source))
         return ReportFailure(QStringLiteral("Source path does not exist."));
     if (Source == QLatin1String("/"))
         return ReportFailure(QStringLiteral("Invalid source path."));
@@ -47,15 +47,15 @@ int RunCreate(const TCliArguments& Args) {
         Args.Operands.size() > 1 ? CleanCliPath(Args.Operands.at(1)) : Source + QStringLiteral(".kvlocker");
     const QString LockerFolder = QFileInfo(Locker).absolutePath();
 
-    if (!DirectoryExists(LockerFolder))
+    if (!Fs::DirectoryExists(LockerFolder))
         return ReportFailure(QStringLiteral("Folder \"%1\" does not exist.").arg(LockerFolder));
     const QString SourceReal = QFileInfo(Source).canonicalFilePath();
     const QString LockerFolderReal = QFileInfo(LockerFolder).canonicalFilePath();
     // A locker inside its own source would pack itself while growing.
-    if (DirectoryExists(Source) && IsSameOrInside(LockerFolderReal, SourceReal))
+    if (Fs::DirectoryExists(Source) && IsSameOrInside(LockerFolderReal, SourceReal))
         return ReportFailure(QStringLiteral("The locker cannot be written inside the folder it packs."));
-    if (PathExists(Locker)) {
-        if (DirectoryExists(Locker))
+    if (Fs::PathExists(Locker)) {
+        if (Fs::DirectoryExists(Locker))
             return ReportFailure(QStringLiteral("\"%1\" is a folder.").arg(Locker));
         if (QFileInfo(Locker).canonicalFilePath() == SourceReal)
             return ReportFailure(QStringLiteral("The locker cannot replace its own source."));
@@ -63,14 +63,13 @@ int RunCreate(const TCliArguments& Args) {
             return ReportFailure(QStringLiteral("\"%1\" already exists. Use --force to replace it.").arg(Locker));
     }
 
-    QString Password;
+    TSecretText Password;
     try {
-        Password = AskSecret(Args.PasswordStdin, QStringLiteral("Password for the new locker: "), true);
+        Password.Value = AskSecret(Args.PasswordStdin, QStringLiteral("Password for the new locker: "), true);
     } catch (const EKelvarnError& E) {
         return ReportFailure(E.Message());
     }
-    TWipeOnExit WipePassword(Password);
-    if (Password.isEmpty())
+    if (Password.Value.isEmpty())
         return ReportFailure(QStringLiteral("Locker password cannot be empty."));
 
     try {
@@ -80,7 +79,7 @@ int RunCreate(const TCliArguments& Args) {
         TProgressBar Bar(QStringLiteral("Packing"));
         Bar.Status(QStringLiteral("Deriving keys..."));
         const TLockerResult Result = CreateLocker(
-            Source, Temp.Stream(), Password,
+            Source, Temp.Stream(), Password.Value,
             [&Bar](const QString&, int64_t Done, int64_t Total) { Bar.Update(Done, Total); },
             [] { return InterruptRequested(); });
         if (!Result.Success) {
@@ -91,7 +90,7 @@ int RunCreate(const TCliArguments& Args) {
         // hide workflow does.
         Bar.Status(QStringLiteral("Checking the new locker..."));
         QString VerifyMessage;
-        const bool Sound = VerifyLocker(Temp.Stream(), Password, VerifyMessage);
+        const bool Sound = VerifyLocker(Temp.Stream(), Password.Value, VerifyMessage);
         Bar.Finish();
         if (!Sound)
             return ReportFailure(QStringLiteral("The new locker did not pass its check: %1").arg(VerifyMessage));

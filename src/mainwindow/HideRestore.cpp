@@ -18,7 +18,7 @@
 namespace {
 
 void DeleteFileIfExists(const QString& Path) {
-    if (FileExists(Path) && !DeleteFile(Path))
+    if (Fs::FileExists(Path) && !Fs::DeleteFile(Path))
         throw EKelvarnError(SystemErrorText(errno));
 }
 
@@ -39,11 +39,11 @@ bool TfrmMain::HidePathIntoLocker(const QString& Path, QString& ErrorText) {
         return false;
     }
     const QString Locker = LockerPathFor(Path);
-    if (FileExists(Locker)) {
+    if (Fs::FileExists(Locker)) {
         ErrorText = Translate("Locker already exists: ") + Locker;
         return false;
     }
-    if (!FileExists(Path) && !DirectoryExists(Path)) {
+    if (!Fs::FileExists(Path) && !Fs::DirectoryExists(Path)) {
         ErrorText = Translate("Path not found: ") + Path;
         return false;
     }
@@ -96,7 +96,7 @@ bool TfrmMain::RestorePathFromLocker(const QString& Path, QString& ErrorText) {
         return false;
     }
     const QString Locker = LockerPathFor(Path);
-    if (!FileExists(Locker)) {
+    if (!Fs::FileExists(Locker)) {
         ErrorText = Translate("Locker file not found: ") + Locker;
         return false;
     }
@@ -119,7 +119,7 @@ bool TfrmMain::RestorePathFromLocker(const QString& Path, QString& ErrorText) {
         PartialRemoved = true;
     };
     try {
-        if (DirectoryExists(TargetFolderOf(Path)))
+        if (Fs::DirectoryExists(TargetFolderOf(Path)))
             RemoveStagingLeftovers(TDirHandle::Open(TargetFolderOf(Path), true));
         const TLockerResult Result = Staging.Extract(
             Locker, TargetFolderOf(Path), GeneralPassword,
@@ -144,7 +144,7 @@ bool TfrmMain::RestorePathFromLocker(const QString& Path, QString& ErrorText) {
             RemovePartialOutput();
         } catch (const EKelvarnError&) {
         }
-        if (FileExists(Locker)) {
+        if (Fs::FileExists(Locker)) {
             try {
                 HideAgain();
             } catch (const EKelvarnError&) {
@@ -155,7 +155,7 @@ bool TfrmMain::RestorePathFromLocker(const QString& Path, QString& ErrorText) {
             ErrorText += QStringLiteral("\r\n") + Translate("(Partial decrypted output was removed.)");
         return false;
     }
-    if (!DeleteFile(Locker)) {
+    if (!Fs::DeleteFile(Locker)) {
         // The item is back and whole; the locker stays, hidden again, and the row shows both.
         ErrorText = SystemErrorText(errno);
         try {
@@ -172,9 +172,9 @@ bool TfrmMain::ResolveRestoreConflict(const QString& Path, bool& Skip, bool& Rep
     Replace = false;
     ErrorText.clear();
     const QString Locker = LockerPathFor(Path);
-    if (!FileExists(Locker))
+    if (!Fs::FileExists(Locker))
         return true;
-    if (!FileExists(Path) && !DirectoryExists(Path))
+    if (!Fs::FileExists(Path) && !Fs::DirectoryExists(Path))
         return true;
     const QString CrLf = QStringLiteral("\r\n");
     // The last line stays English whatever the language.
@@ -190,7 +190,7 @@ bool TfrmMain::ResolveRestoreConflict(const QString& Path, bool& Skip, bool& Rep
         return true;
     case TMsgResult::No:
         SetHiddenAttributes(Locker, false, false);
-        if (!DeleteFile(Locker))
+        if (!Fs::DeleteFile(Locker))
             throw EKelvarnError(SystemErrorText(errno));
         Skip = true;
         return true;

@@ -65,7 +65,7 @@ void TfrmMain::btnImportLockerClick() {
         }
         // The item comes back under the name it was packed with, which a renamed locker no longer shows.
         Restored = (Folder == QLatin1String("/") ? QString() : Folder) + QLatin1Char('/') + Staging.RootName();
-        if (PathExists(Restored)) {
+        if (Fs::PathExists(Restored)) {
             Staging.Discard();
             ShowMessageBox(Translate("Nothing was imported, because this item already exists beside the locker file:") +
                                QStringLiteral("\r\n") + Restored,
@@ -79,7 +79,7 @@ void TfrmMain::btnImportLockerClick() {
     } catch (const EKelvarnError&) {
         // Only a line of the folder's hidden list may stay behind; the deletion below decides.
     }
-    if (!DeleteFile(Locker))
+    if (!Fs::DeleteFile(Locker))
         throw EKelvarnError(SystemErrorText(errno));
     AddPath(Restored);
     RefreshStatuses();

@@ -21,11 +21,11 @@ void OpenUp(const TDirHandle& Folder) {
 }
 
 void ClearAttributes(const QString& Path) {
-    const uint32_t Attributes = GetFileAttributes(Path);
+    const uint32_t Attributes = Fs::GetFileAttributes(Path);
     if (Attributes == Attr::Invalid || (Attributes & HiddenSystemReadOnly) == 0)
         return;
     // Only the low bits: the permissions stay as they are, bar the owner's write bit.
-    SetFileAttributes(Path, (Attributes & 0xFFFFu) & ~HiddenSystemReadOnly);
+    Fs::SetFileAttributes(Path, (Attributes & 0xFFFFu) & ~HiddenSystemReadOnly);
 }
 
 // Depth-first through descriptors, so that an entry swapped for a link meanwhile is removed as a
@@ -64,7 +64,7 @@ void DeleteFolderContents(const TDirHandle& Folder) {
 } // namespace
 
 void SetHiddenAttributes(const QString& Path, bool Hide, bool UseSystem) {
-    uint32_t Attributes = GetFileAttributes(Path);
+    uint32_t Attributes = Fs::GetFileAttributes(Path);
     if (Attributes == Attr::Invalid)
         throw EKelvarnError(Translate("Path not found: %s").replace(QStringLiteral("%s"), Path));
     if (Hide) {
@@ -75,21 +75,21 @@ void SetHiddenAttributes(const QString& Path, bool Hide, bool UseSystem) {
         Attributes &= ~(Attr::Hidden | Attr::System);
     }
     // The permission bits are passed back unchanged so that nothing but the two flags moves.
-    if (!SetFileAttributes(Path, Attributes))
+    if (!Fs::SetFileAttributes(Path, Attributes))
         throw EKelvarnError(SystemErrorText(errno));
 }
 
 void ClearAttributesTree(const QString& Path) {
-    if (FileExists(Path)) {
+    if (Fs::FileExists(Path)) {
         ClearAttributes(Path);
         return;
     }
-    if (!DirectoryExists(Path))
+    if (!Fs::DirectoryExists(Path))
         return;
     ClearAttributes(Path);
     QList<TDirEntry> Entries;
     try {
-        Entries = ListFolder(Path);
+        Entries = Fs::ListFolder(Path);
     } catch (const EKelvarnError&) {
         return;
     }
@@ -99,17 +99,17 @@ void ClearAttributesTree(const QString& Path) {
 }
 
 void DeletePath(const QString& Path) {
-    if (!FileExists(Path) && !DirectoryExists(Path))
+    if (!Fs::FileExists(Path) && !Fs::DirectoryExists(Path))
         return;
     // Only the item's own marks outlive it (its line in the folder's hidden list); what lies below
     // goes with it, and a folder that denies writing is opened up on the way down.
     ClearAttributes(Path);
-    if (FileExists(Path)) {
-        if (!DeleteFile(Path))
+    if (Fs::FileExists(Path)) {
+        if (!Fs::DeleteFile(Path))
             throw EKelvarnError(SystemErrorText(errno));
         return;
     }
-    if (!DirectoryExists(Path))
+    if (!Fs::DirectoryExists(Path))
         return;
     const qsizetype Slash = Path.lastIndexOf(QLatin1Char('/'));
     const TDirHandle Parent = TDirHandle::Open(Slash <= 0 ? QStringLiteral("/") : Path.left(Slash), true);
@@ -126,7 +126,7 @@ void DeletePath(const QString& Path) {
 }
 
 bool TryDeletePath(const QString& Path) {
-    if (!FileExists(Path) && !DirectoryExists(Path))
+    if (!Fs::FileExists(Path) && !Fs::DirectoryExists(Path))
         return true;
     try {
         DeletePath(Path);

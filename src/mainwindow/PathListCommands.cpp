@@ -30,7 +30,7 @@ QTreeWidgetItem* TfrmMain::SelectedRow() const {
 void TfrmMain::AddPath(const QString& Path) {
     const QString Full = ListedPathFor(Path);
     const QString Locker = LockerPathFor(Full);
-    if (!FileExists(Full) && !DirectoryExists(Full) && !FileExists(Locker)) {
+    if (!Fs::FileExists(Full) && !Fs::DirectoryExists(Full) && !Fs::FileExists(Locker)) {
         ShowMessageBox(Translate("Path does not exist:") + QStringLiteral("\r\n") + Full, TMsgKind::Error);
         return;
     }

@@ -273,20 +273,20 @@ uint32_t AttributesFromStat(const struct stat& St, const QByteArray& EncodedPath
 
 } // namespace PlatformFilesInternal
 
-uint32_t GetFileAttributes(const QString& Path) {
+uint32_t Fs::GetFileAttributes(const QString& Path) {
     QByteArray Encoded;
     struct stat St;
     if (!EncodePath(Path, Encoded) || ::lstat(Encoded.constData(), &St) != 0)
         return Attr::Invalid;
     QByteArray Full, Folder, Name;
-    if (!EncodePath(FullPath(Path), Full))
+    if (!EncodePath(Fs::FullPath(Path), Full))
         return Attr::Invalid;
     SplitFullPath(Full, Folder, Name);
     const bool Hidden = Name.startsWith('.') || (!Name.isEmpty() && ReadHiddenNames(Folder).contains(Name));
     return AttributesFromStat(St, Encoded, Hidden);
 }
 
-bool SetFileAttributes(const QString& Path, uint32_t Attributes) {
+bool Fs::SetFileAttributes(const QString& Path, uint32_t Attributes) {
     QByteArray Encoded;
     struct stat St;
     if (!EncodePath(Path, Encoded) || ::lstat(Encoded.constData(), &St) != 0)
@@ -294,7 +294,7 @@ bool SetFileAttributes(const QString& Path, uint32_t Attributes) {
 
     // Hidden: a leading dot hides by itself; other names go through the folder's list.
     QByteArray Full, Folder, Name;
-    if (!EncodePath(FullPath(Path), Full))
+    if (!EncodePath(Fs::FullPath(Path), Full))
         return false;
     SplitFullPath(Full, Folder, Name);
     const bool WantHidden = (Attributes & Attr::Hidden) != 0;

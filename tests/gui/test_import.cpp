@@ -129,7 +129,7 @@ private slots:
         RunImport(Window, Select.isEmpty() ? QString() : At(Select), Ok, Password);
 
         QCOMPARE(Messages(), Message.isEmpty() ? QStringList() : QStringList{Message.arg(FTree.path())});
-        QCOMPARE(FileExists(At(LockerName)), !Restored);
+        QCOMPARE(Fs::FileExists(At(LockerName)), !Restored);
         QCOMPARE(Listed(Window), Restored ? QStringList{At(QStringLiteral("Plans"))} : QStringList());
         if (Restored) {
             QCOMPARE(ReadTestFile(At(QStringLiteral("Plans/one.txt"))), QByteArray("first"));
@@ -162,7 +162,7 @@ private slots:
         QVERIFY(Messages().isEmpty());
         QCOMPARE(Listed(Window), QStringList{At(QStringLiteral("Plans"))});
         QCOMPARE(Window.ListViewPaths->topLevelItem(0)->text(1), QStringLiteral("Visible"));
-        QVERIFY(!PathExists(At(QStringLiteral("Plans.kvlocker"))));
+        QVERIFY(!Fs::PathExists(At(QStringLiteral("Plans.kvlocker"))));
     }
 
     // Folders to go into and lockers of any case, hidden ones included; archives a file manager may

@@ -32,7 +32,7 @@ bool CountsUp(const QStringList& Counters, int First, int N) {
 }
 
 bool HiddenInListing(const QString& Path) {
-    return GetFileAttributes(Path) & Attr::Hidden;
+    return Fs::GetFileAttributes(Path) & Attr::Hidden;
 }
 
 } // namespace
@@ -71,15 +71,15 @@ private slots:
         const QMap<QString, QString> Before = TreeSnapshot(FTree.path());
         QString ErrorText;
         QVERIFY2(Window.HidePathIntoLocker(Path, ErrorText), qPrintable(ErrorText));
-        QVERIFY(!PathExists(Path));
-        QVERIFY(FileExists(LockerPathFor(Path)));
-        QVERIFY(!PathExists(LockerPathFor(Path) + QStringLiteral(".tmp")));
+        QVERIFY(!Fs::PathExists(Path));
+        QVERIFY(Fs::FileExists(LockerPathFor(Path)));
+        QVERIFY(!Fs::PathExists(LockerPathFor(Path) + QStringLiteral(".tmp")));
         QVERIFY(HiddenInListing(LockerPathFor(Path)));
         QString Message;
         QVERIFY(VerifyLocker(LockerPathFor(Path), QStringLiteral("pw"), Message));
 
         QVERIFY2(Window.RestorePathFromLocker(Path, ErrorText), qPrintable(ErrorText));
-        QVERIFY(!PathExists(LockerPathFor(Path)));
+        QVERIFY(!Fs::PathExists(LockerPathFor(Path)));
         QCOMPARE(TreeSnapshot(FTree.path()), Before);
     }
 
@@ -100,7 +100,7 @@ private slots:
         // A stale temporary file from a crash is no obstacle.
         QVERIFY(WriteTestFile(At(QStringLiteral("Plans.kvlocker.tmp")), "half written"));
         QVERIFY2(Window.HidePathIntoLocker(At(QStringLiteral("Plans")), ErrorText), qPrintable(ErrorText));
-        QVERIFY(!PathExists(At(QStringLiteral("Plans.kvlocker.tmp"))));
+        QVERIFY(!Fs::PathExists(At(QStringLiteral("Plans.kvlocker.tmp"))));
     }
 
     // A folder of the source swapped for a link while the source is deleted: the link goes, and
@@ -122,7 +122,7 @@ private slots:
         SetFileStepHookForTest(nullptr);
         QVERIFY2(Hidden, qPrintable(ErrorText));
         QCOMPARE(ReadTestFile(At(QStringLiteral("outside/keep.txt"))), QByteArray("keep"));
-        QVERIFY(!PathExists(At(QStringLiteral("Plans"))));
+        QVERIFY(!Fs::PathExists(At(QStringLiteral("Plans"))));
         QString Message;
         QVERIFY(VerifyLocker(At(QStringLiteral("Plans.kvlocker")), QStringLiteral("pw"), Message));
     }
@@ -160,8 +160,8 @@ private slots:
         GeneralPassword = QStringLiteral("other");
         QVERIFY(!Window.RestorePathFromLocker(At(QStringLiteral("Plans")), ErrorText));
         QCOMPARE(ErrorText, QStringLiteral("Invalid password or recovery code."));
-        QVERIFY(!PathExists(At(QStringLiteral("Plans"))));
-        QVERIFY(FileExists(At(QStringLiteral("Plans.kvlocker"))));
+        QVERIFY(!Fs::PathExists(At(QStringLiteral("Plans"))));
+        QVERIFY(Fs::FileExists(At(QStringLiteral("Plans.kvlocker"))));
         QVERIFY(HiddenInListing(At(QStringLiteral("Plans.kvlocker"))));
         QCOMPARE(QDir(FTree.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                  (QStringList{".hidden", "note.txt", "Plans.kvlocker"}));
@@ -191,7 +191,7 @@ private slots:
         QCOMPARE(Lines.value(1), At(QStringLiteral("note.txt")));
         QCOMPARE(Lines.last(), QStringLiteral("Cancel - skip this item."));
         QCOMPARE(ReadTestFile(At(QStringLiteral("note.txt"))), NoteAfter);
-        QCOMPARE(FileExists(At(QStringLiteral("note.txt.kvlocker"))), LockerAfter);
+        QCOMPARE(Fs::FileExists(At(QStringLiteral("note.txt.kvlocker"))), LockerAfter);
     }
 
     void conflictYesKeepsThePathWhenExtractionFails() {
@@ -205,7 +205,7 @@ private slots:
         DialogSeam::QueueResult(TMsgResult::Yes);
         QVERIFY(!Window.RestorePathFromLocker(At(QStringLiteral("note.txt")), ErrorText));
         QCOMPARE(ReadTestFile(At(QStringLiteral("note.txt"))), QByteArray("newer"));
-        QVERIFY(FileExists(At(QStringLiteral("note.txt.kvlocker"))));
+        QVERIFY(Fs::FileExists(At(QStringLiteral("note.txt.kvlocker"))));
     }
 
     void stopDuringWork() {
@@ -223,9 +223,9 @@ private slots:
         Presser.start(0);
         Window.ListViewPaths->topLevelItem(0)->setSelected(true);
         Window.btnEncryptAndHideSelectedClick();
-        QVERIFY(DirectoryExists(At(QStringLiteral("Big"))));
-        QVERIFY(!PathExists(At(QStringLiteral("Big.kvlocker"))));
-        QVERIFY(!PathExists(At(QStringLiteral("Big.kvlocker.tmp"))));
+        QVERIFY(Fs::DirectoryExists(At(QStringLiteral("Big"))));
+        QVERIFY(!Fs::PathExists(At(QStringLiteral("Big.kvlocker"))));
+        QVERIFY(!Fs::PathExists(At(QStringLiteral("Big.kvlocker.tmp"))));
         QVERIFY(!Window.FBusy);
         QCOMPARE(DialogSeam::Shown().size(), 1);
         QCOMPARE(DialogSeam::Shown().last().Text, QStringLiteral("Error hiding: ") + At(QStringLiteral("Big")) +
@@ -234,8 +234,8 @@ private slots:
         QString ErrorText;
         QVERIFY(Window.HidePathIntoLocker(At(QStringLiteral("Big")), ErrorText));
         Window.btnDecryptAndUnhideSelectedClick();
-        QVERIFY(!PathExists(At(QStringLiteral("Big"))));
-        QVERIFY(FileExists(At(QStringLiteral("Big.kvlocker"))));
+        QVERIFY(!Fs::PathExists(At(QStringLiteral("Big"))));
+        QVERIFY(Fs::FileExists(At(QStringLiteral("Big.kvlocker"))));
         const QStringList Left = QDir(FTree.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
         QVERIFY2(std::none_of(Left.begin(), Left.end(), [](const QString& N) { return N.contains("staging"); }),
                  qPrintable(Left.join(',')));
@@ -269,7 +269,7 @@ private slots:
         Window.btnRemoveClick();
         QCOMPARE(Window.ListViewPaths->topLevelItemCount(), 1);
         QCOMPARE(TreeSnapshot(At(QStringLiteral("Plans"))), Before);
-        QVERIFY(!PathExists(At(QStringLiteral("Plans.kvlocker"))));
+        QVERIFY(!Fs::PathExists(At(QStringLiteral("Plans.kvlocker"))));
         PathList.clear();
         QVERIFY(LoadSettings());
         QCOMPARE(PathList, QStringList{At(QStringLiteral("note.txt"))});
@@ -297,9 +297,9 @@ private slots:
         QVERIFY(Asked);
         QTRY_COMPARE(Closed.count(), 1);
         QVERIFY(!Window.isVisible());
-        QVERIFY(DirectoryExists(At(QStringLiteral("Big"))));
-        QVERIFY(!PathExists(At(QStringLiteral("Big.kvlocker"))));
-        QVERIFY(!PathExists(At(QStringLiteral("Big.kvlocker.tmp"))));
+        QVERIFY(Fs::DirectoryExists(At(QStringLiteral("Big"))));
+        QVERIFY(!Fs::PathExists(At(QStringLiteral("Big.kvlocker"))));
+        QVERIFY(!Fs::PathExists(At(QStringLiteral("Big.kvlocker.tmp"))));
     }
 
     void hideAllAndChangePassword() {
@@ -323,7 +323,7 @@ private slots:
         Watch.start(0);
         Window.btnEncryptAndHideAllClick();
         for (const char* Name : {"a", "b", "c", "d", "e"})
-            QVERIFY(FileExists(At(QStringLiteral("five/") + QLatin1String(Name) + QStringLiteral(".kvlocker"))));
+            QVERIFY(Fs::FileExists(At(QStringLiteral("five/") + QLatin1String(Name) + QStringLiteral(".kvlocker"))));
         QVERIFY(DialogSeam::Shown().isEmpty());
         QVERIFY2(CountsUp(Counters, 0, 5), qPrintable(Counters.join(' ')));
 
