@@ -1,5 +1,5 @@
 // Our primitives side by side with OpenSSL's on the same machine, in the same run.
-#include "uLockerCrypto.h"
+#include "uCryptoProvider.h"
 #include "uSecurityUtils.h"
 
 #include <benchmark/benchmark.h>

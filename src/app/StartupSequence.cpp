@@ -4,6 +4,7 @@
 #include "DialogSeam.h"
 #include "KelvarnError.h"
 #include "LanguageDirection.h"
+#include "OpenLockerFileDialog.h"
 #include "PlatformEnvironment.h"
 #include "UnitMain.h"
 #include "UnitPassword.h"
@@ -54,6 +55,7 @@ int RunSequence() {
     Main->setAttribute(Qt::WA_DeleteOnClose);
     frmMain = Main;
     frmPasswordSet = new TfrmPasswordSet(Main);
+    frmOpenLocker = new TfrmOpenLocker(Main);
 
     QPointer<TfrmMain> Guard(Main);
     QEventLoop Loop;

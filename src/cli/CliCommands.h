@@ -17,17 +17,6 @@ int ReportFailure(const QString& Message);
 // A line on standard output or standard error, encoded for the terminal.
 void PrintOut(const QString& Line);
 void PrintErr(const QString& Line);
-// Wipes a secret when the scope that holds it ends, on every path.
-class TWipeOnExit {
-public:
-    explicit TWipeOnExit(QString& Secret) : FSecret(Secret) {}
-    ~TWipeOnExit();
-    TWipeOnExit(const TWipeOnExit&) = delete;
-    TWipeOnExit& operator=(const TWipeOnExit&) = delete;
-
-private:
-    QString& FSecret;
-};
 
 // Absolute and lexically clean, links not resolved; a trailing "/" is dropped (but "/" stays "/").
 QString CleanCliPath(const QString& Path);

@@ -1,7 +1,5 @@
 #include "CliCommands.h"
 
-#include "uSecurityUtils.h"
-
 #include <QDir>
 #include <QFileInfo>
 
@@ -24,8 +22,4 @@ int ReportFailure(const QString& Message) {
 
 QString CleanCliPath(const QString& Path) {
     return QDir::cleanPath(QFileInfo(Path).absoluteFilePath());
-}
-
-TWipeOnExit::~TWipeOnExit() {
-    WipeString(FSecret);
 }

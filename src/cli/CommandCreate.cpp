@@ -19,70 +19,17 @@
 
 namespace {
 
-QString ErrnoText(int Errno) {
-    return QString::fromLocal8Bit(strerror(Errno));
+// A fresh random name beside FinalName, so that two runs never share one.
+QString NewTemporaryName(const TDirHandle& Folder, const QString& FinalName) {
+    for (int Attempt = 0; Attempt < 16; ++Attempt) {
+        const QString Candidate =
+            FinalName + QLatin1Char('.') + BytesToHex(RandomBytes(4)).toLower() + QStringLiteral(".tmp");
+        struct stat St;
+        if (!Folder.StatChild(Candidate, St))
+            return Candidate;
+    }
+    throw EKelvarnError(QStringLiteral("Cannot create a temporary file beside \"%1\".").arg(FinalName));
 }
-
-// The new locker is written under a name of its own beside the final one, created exclusively in
-// the folder held open, and reached only through its descriptor until it is renamed into place; it
-// is removed again unless it was, and only while its name still leads to it.
-class TTempLocker {
-public:
-    TTempLocker(const TDirHandle& Folder, const QString& FinalName) : FFolder(Folder) {
-        for (int Attempt = 0; Attempt < 16 && !FStream; ++Attempt) {
-            const QString Candidate =
-                FinalName + QLatin1Char('.') + BytesToHex(RandomBytes(4)).toLower() + QStringLiteral(".tmp");
-            struct stat St;
-            if (FFolder.StatChild(Candidate, St))
-                continue;
-            FStream = FFolder.CreateFile(Candidate, 0600);
-            FName = Candidate;
-        }
-        if (!FStream)
-            throw EKelvarnError(QStringLiteral("Cannot create a temporary file beside \"%1\".").arg(FinalName));
-        struct stat St;
-        if (::fstat(FStream->Handle(), &St) != 0)
-            throw EKelvarnError(QStringLiteral("Cannot create file \"%1\". %2").arg(Path(), ErrnoText(errno)));
-        FIdentity = IdentityOf(St);
-    }
-    ~TTempLocker() {
-        FStream.reset();
-        if (!FName.isEmpty() && LeadsHere(FName))
-            ::unlinkat(FFolder.Fd(), QFile::encodeName(FName).constData(), 0);
-    }
-    TTempLocker(const TTempLocker&) = delete;
-    TTempLocker& operator=(const TTempLocker&) = delete;
-
-    TFileStream& Stream() { return *FStream; }
-    QString Path() const { return FFolder.ChildPath(FName); }
-
-    // Gives the locker its final name; with Replace an existing file there is replaced atomically.
-    // Raises when the name does not lead to this very file afterwards: someone who may write in the
-    // folder swapped it, and what now bears the name is not the locker that was checked.
-    void Rename(const QString& FinalName, bool Replace) {
-        FStream->Flush();
-        if (Replace)
-            FFolder.RenameReplace(FName, FFolder, FinalName);
-        else
-            FFolder.RenameNoReplace(FName, FFolder, FinalName);
-        FName.clear();
-        if (!LeadsHere(FinalName))
-            throw EKelvarnError(QStringLiteral("\"%1\" was replaced by another file while the locker was written.")
-                                    .arg(FFolder.ChildPath(FinalName)));
-        FFolder.Sync();
-    }
-
-private:
-    bool LeadsHere(const QString& Name) const {
-        struct stat St;
-        return FFolder.StatChild(Name, St) && IdentityOf(St) == FIdentity;
-    }
-
-    const TDirHandle& FFolder;
-    std::unique_ptr<TFileStream> FStream;
-    QString FName;
-    TFileIdentity FIdentity;
-};
 
 bool IsSameOrInside(const QString& Path, const QString& Folder) {
     return Path == Folder || Path.startsWith(Folder.endsWith(QLatin1Char('/')) ? Folder : Folder + QLatin1Char('/'));
@@ -92,7 +39,7 @@ bool IsSameOrInside(const QString& Path, const QString& Folder) {
 
 int RunCreate(const TCliArguments& Args) {
     const QString Source = CleanCliPath(Args.Operands.at(0));
-    if (!PathExists(Source))
+    if (!Fs::PathExists(Source))
         return ReportFailure(QStringLiteral("Source path does not exist."));
     if (Source == QLatin1String("/"))
         return ReportFailure(QStringLiteral("Invalid source path."));
@@ -100,15 +47,15 @@ int RunCreate(const TCliArguments& Args) {
         Args.Operands.size() > 1 ? CleanCliPath(Args.Operands.at(1)) : Source + QStringLiteral(".kvlocker");
     const QString LockerFolder = QFileInfo(Locker).absolutePath();
 
-    if (!DirectoryExists(LockerFolder))
+    if (!Fs::DirectoryExists(LockerFolder))
         return ReportFailure(QStringLiteral("Folder \"%1\" does not exist.").arg(LockerFolder));
     const QString SourceReal = QFileInfo(Source).canonicalFilePath();
     const QString LockerFolderReal = QFileInfo(LockerFolder).canonicalFilePath();
     // A locker inside its own source would pack itself while growing.
-    if (DirectoryExists(Source) && IsSameOrInside(LockerFolderReal, SourceReal))
+    if (Fs::DirectoryExists(Source) && IsSameOrInside(LockerFolderReal, SourceReal))
         return ReportFailure(QStringLiteral("The locker cannot be written inside the folder it packs."));
-    if (PathExists(Locker)) {
-        if (DirectoryExists(Locker))
+    if (Fs::PathExists(Locker)) {
+        if (Fs::DirectoryExists(Locker))
             return ReportFailure(QStringLiteral("\"%1\" is a folder.").arg(Locker));
         if (QFileInfo(Locker).canonicalFilePath() == SourceReal)
             return ReportFailure(QStringLiteral("The locker cannot replace its own source."));
@@ -116,24 +63,23 @@ int RunCreate(const TCliArguments& Args) {
             return ReportFailure(QStringLiteral("\"%1\" already exists. Use --force to replace it.").arg(Locker));
     }
 
-    QString Password;
+    TSecretText Password;
     try {
-        Password = AskSecret(Args.PasswordStdin, QStringLiteral("Password for the new locker: "), true);
+        Password.Value = AskSecret(Args.PasswordStdin, QStringLiteral("Password for the new locker: "), true);
     } catch (const EKelvarnError& E) {
         return ReportFailure(E.Message());
     }
-    TWipeOnExit WipePassword(Password);
-    if (Password.isEmpty())
+    if (Password.Value.isEmpty())
         return ReportFailure(QStringLiteral("Locker password cannot be empty."));
 
     try {
         const TDirHandle Folder = TDirHandle::Open(LockerFolder, true);
         const QString LockerName = QFileInfo(Locker).fileName();
-        TTempLocker Temp(Folder, LockerName);
+        TPendingFile Temp(Folder, NewTemporaryName(Folder, LockerName));
         TProgressBar Bar(QStringLiteral("Packing"));
         Bar.Status(QStringLiteral("Deriving keys..."));
         const TLockerResult Result = CreateLocker(
-            Source, Temp.Stream(), Password,
+            Source, Temp.Stream(), Password.Value,
             [&Bar](const QString&, int64_t Done, int64_t Total) { Bar.Update(Done, Total); },
             [] { return InterruptRequested(); });
         if (!Result.Success) {
@@ -144,7 +90,7 @@ int RunCreate(const TCliArguments& Args) {
         // hide workflow does.
         Bar.Status(QStringLiteral("Checking the new locker..."));
         QString VerifyMessage;
-        const bool Sound = VerifyLocker(Temp.Stream(), Password, VerifyMessage);
+        const bool Sound = VerifyLocker(Temp.Stream(), Password.Value, VerifyMessage);
         Bar.Finish();
         if (!Sound)
             return ReportFailure(QStringLiteral("The new locker did not pass its check: %1").arg(VerifyMessage));
@@ -153,7 +99,7 @@ int RunCreate(const TCliArguments& Args) {
 
         // With --force, rename() replaces atomically: the old locker stays whole until the new one
         // is complete on disk.
-        Temp.Rename(LockerName, Args.Force);
+        Temp.Commit(LockerName, Args.Force);
 
         PrintErr(QStringLiteral("Locker created: %1").arg(Locker));
         PrintErr(QStringLiteral("Recovery code (it opens the locker without the password; keep it safe):"));

@@ -5,6 +5,7 @@
 #include "ProgressBar.h"
 #include "SecretPrompt.h"
 #include "uLocker.h"
+#include "uSecurityUtils.h"
 
 #include <QFileInfo>
 
@@ -59,7 +60,7 @@ int ExtractAside(const QString& Locker, const QString& Folder, const QString& Se
     try {
         Staging.MoveIntoPlace();
     } catch (const EKelvarnError& E) {
-        if (PathExists(Folder + QLatin1Char('/') + Staging.RootName()))
+        if (Fs::PathExists(Folder + QLatin1Char('/') + Staging.RootName()))
             return ReportFailure(QStringLiteral("\"%1\" already exists. Use --force to extract over it.").arg(Target));
         return ReportFailure(E.Message());
     }
@@ -71,22 +72,21 @@ int ExtractAside(const QString& Locker, const QString& Folder, const QString& Se
 
 int RunExtract(const TCliArguments& Args) {
     const QString Locker = CleanCliPath(Args.Operands.at(0));
-    if (!FileExists(Locker))
+    if (!Fs::FileExists(Locker))
         return ReportFailure(QStringLiteral("Locker file does not exist."));
     const QString Folder =
         Args.Operands.size() > 1 ? CleanCliPath(Args.Operands.at(1)) : QFileInfo(Locker).absolutePath();
-    if (PathExists(Folder) && !DirectoryExists(Folder))
+    if (Fs::PathExists(Folder) && !Fs::DirectoryExists(Folder))
         return ReportFailure(QStringLiteral("\"%1\" is not a folder.").arg(Folder));
 
-    QString Secret;
+    TSecretText Secret;
     try {
-        Secret = AskSecret(Args.PasswordStdin, QStringLiteral("Password or recovery code: "), false);
+        Secret.Value = AskSecret(Args.PasswordStdin, QStringLiteral("Password or recovery code: "), false);
     } catch (const EKelvarnError& E) {
         return ReportFailure(E.Message());
     }
-    TWipeOnExit WipeSecret(Secret);
     try {
-        return Args.Force ? ExtractInPlace(Locker, Folder, Secret) : ExtractAside(Locker, Folder, Secret);
+        return Args.Force ? ExtractInPlace(Locker, Folder, Secret.Value) : ExtractAside(Locker, Folder, Secret.Value);
     } catch (const EKelvarnError& E) {
         return ReportFailure(E.Message());
     } catch (const std::exception& E) {

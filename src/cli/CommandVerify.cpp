@@ -4,22 +4,22 @@
 #include "ProgressBar.h"
 #include "SecretPrompt.h"
 #include "uLocker.h"
+#include "uSecurityUtils.h"
 
 int RunVerify(const TCliArguments& Args) {
     const QString Locker = CleanCliPath(Args.Operands.at(0));
-    if (!FileExists(Locker))
+    if (!Fs::FileExists(Locker))
         return ReportFailure(QStringLiteral("Locker file does not exist."));
-    QString Password;
+    TSecretText Password;
     try {
-        Password = AskSecret(Args.PasswordStdin, QStringLiteral("Password: "), false);
+        Password.Value = AskSecret(Args.PasswordStdin, QStringLiteral("Password: "), false);
     } catch (const EKelvarnError& E) {
         return ReportFailure(E.Message());
     }
-    TWipeOnExit WipePassword(Password);
     TProgressBar Bar(QString{});
     Bar.Status(QStringLiteral("Checking the locker..."));
     QString Message;
-    const bool Sound = VerifyLocker(Locker, Password, Message);
+    const bool Sound = VerifyLocker(Locker, Password.Value, Message);
     Bar.Finish();
     if (!Sound)
         return ReportFailure(Message);

@@ -7,6 +7,7 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -84,6 +85,11 @@ std::unique_ptr<QMessageBox> MakeMessageBox(const QString& Text, TMsgKind Kind, 
     Box->setObjectName(QStringLiteral("MessageBox"));
     Box->setWindowTitle(ApplicationTitle());
     Box->setText(Text);
+    // A line that starts in Latin letters (a name, an address) would otherwise keep to the left
+    // of a right-to-left box while its neighbours keep to the right.
+    if (Box->layoutDirection() == Qt::RightToLeft)
+        if (auto* Label = Box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))
+            Label->setAlignment(Qt::AlignRight | Qt::AlignAbsolute | Qt::AlignVCenter);
     Box->setIcon(Kind == TMsgKind::Error     ? QMessageBox::Critical
                  : Kind == TMsgKind::Warning ? QMessageBox::Warning
                                              : QMessageBox::Information);
@@ -104,7 +110,7 @@ bool InputBox(const QString& Caption, const QString& Prompt, QString& Value, boo
         Shown.Text = Prompt;
         GShown.append(Shown);
         const QString Answer = TakeText();
-        if (Answer.isEmpty())
+        if (Answer.isNull())
             return false;
         Value = Answer;
         return true;

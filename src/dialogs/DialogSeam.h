@@ -43,8 +43,9 @@ struct TShownDialog {
 
 // Test seam. While installed nothing is shown: a message box takes the next queued result (or,
 // when none is queued, OK for an OK box and Cancel otherwise); an input box or chooser takes the
-// next queued text (none queued, or an empty one, means Cancel). Nothing is handed to the desktop
-// either: OpenWithDesktop records the address in Opened() and answers true.
+// next queued text (none queued, or a null one, means Cancel; an empty one is an input box
+// confirmed empty, and a chooser cancelled). Nothing is handed to the desktop either:
+// OpenWithDesktop records the address in Opened() and answers true.
 namespace DialogSeam {
 void Install();
 void Remove();

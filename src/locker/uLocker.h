@@ -1,6 +1,6 @@
 #pragma once
 
-#include "uLockerCrypto.h"
+#include "uCryptoProvider.h"
 #include "uLockerFormat.h"
 
 #include <QString>

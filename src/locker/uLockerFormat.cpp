@@ -1,7 +1,9 @@
 #include "uLockerFormat.h"
 
 #include "KelvarnError.h"
+#include "translation.h"
 #include "uSecurityUtils.h"
+#include "uTextField.h"
 
 #include <algorithm>
 #include <cstring>
@@ -13,8 +15,12 @@ namespace {
     throw EKelvarnError(QStringLiteral("Stream read error"));
 }
 
+QString EncStringLengthMessage() {
+    return QStringLiteral("Invalid encrypted string length.");
+}
+
 [[noreturn]] void RaiseEncStringLength() {
-    throw EKelvarnError(QStringLiteral("Invalid encrypted string length."));
+    throw EKelvarnError(EncStringLengthMessage());
 }
 
 void PutLE(char* Target, uint64_t Value, int Bytes) {
@@ -56,16 +62,15 @@ QByteArray ReadRawBytes(TFileStream& Stream, int32_t Count) {
 }
 
 void WritePlainString(TFileStream& Stream, const QString& Text) {
-    const QByteArray Bytes = Utf8Bytes(Text);
-    WriteInt32(Stream, static_cast<int32_t>(Bytes.size()));
-    WriteRawBytes(Stream, Bytes);
+    WriteRawBytes(Stream, TextField::Encode(Text));
 }
 
 QString ReadPlainString(TFileStream& Stream) {
     const int32_t Count = ReadInt32(Stream);
-    if (Count < 0)
-        throw EKelvarnError(QStringLiteral("Invalid string length."));
-    return QString::fromUtf8(ReadRawBytes(Stream, Count));
+    TextField::CheckCount(Count, StreamRemaining(Stream), QStringLiteral("Invalid string length."),
+                          QStringLiteral("Stream read error"));
+    const QByteArray Bytes = ReadRawBytes(Stream, Count);
+    return TextField::Decode(Bytes.constData(), Count);
 }
 
 void WriteInt32(TFileStream& Stream, int32_t Value) {
@@ -118,10 +123,8 @@ void EncWriteByte(TFileStream& Stream, THmacSha256& Mac, TAesCtrTransform& Trans
 }
 
 void EncWriteString(TFileStream& Stream, THmacSha256& Mac, TAesCtrTransform& Transform, const QString& Text) {
-    QByteArray Bytes = Utf8Bytes(Text);
-    EncWriteInt32(Stream, Mac, Transform, static_cast<int32_t>(Bytes.size()));
-    if (!Bytes.isEmpty())
-        EncWriteBuffer(Stream, Mac, Transform, Bytes.data(), static_cast<int>(Bytes.size()));
+    QByteArray Field = TextField::Encode(Text);
+    EncWriteBuffer(Stream, Mac, Transform, Field.data(), static_cast<int>(Field.size()));
 }
 
 void EncReadBuffer(TFileStream& Stream, TAesCtrTransform& Transform, void* Buffer, int Count) {
@@ -151,15 +154,14 @@ uint8_t EncReadByte(TFileStream& Stream, TAesCtrTransform& Transform) {
 
 QString EncReadString(TFileStream& Stream, TAesCtrTransform& Transform) {
     const int32_t Count = EncReadInt32(Stream, Transform);
-    if (Count < 0 || Count > StreamRemaining(Stream))
-        RaiseEncStringLength();
+    TextField::CheckCount(Count, StreamRemaining(Stream), EncStringLengthMessage(), EncStringLengthMessage());
     QByteArray Bytes(Count, Qt::Uninitialized);
     EncReadBuffer(Stream, Transform, Bytes.data(), Count);
-    return QString::fromUtf8(Bytes);
+    return TextField::Decode(Bytes.constData(), Count);
 }
 
 int64_t Utf8FieldSize(const QString& Text) {
-    return 4 + Utf8Bytes(Text).size();
+    return TextField::Size(Text);
 }
 
 int64_t EntryRecordSize(const TEntryInfo& Entry) {
@@ -354,9 +356,8 @@ void TPayloadWriter::PutBytes(const void* Data, int64_t Count) {
 }
 
 void TPayloadWriter::PutString(const QString& Text) {
-    const QByteArray Bytes = Utf8Bytes(Text);
-    PutInt32(static_cast<int32_t>(Bytes.size()));
-    PutBytes(Bytes.constData(), Bytes.size());
+    const QByteArray Field = TextField::Encode(Text);
+    PutBytes(Field.constData(), Field.size());
 }
 
 char* TPayloadWriter::Space(int& Available) {
@@ -466,16 +467,46 @@ QString TPayloadReader::ReadString() {
 }
 
 QString TPayloadReader::ReadStringOfCount(int32_t Count) {
-    if (Count < 0 || Count > Remaining())
-        RaiseEncStringLength();
+    TextField::CheckCount(Count, Remaining(), EncStringLengthMessage(), EncStringLengthMessage());
     // Most names sit inside the current piece: decode them where they are.
     if (FFill - FPos >= Count) {
-        const QString Text = QString::fromUtf8(FBuffer + FPos, Count);
+        const QString Text = TextField::Decode(FBuffer + FPos, Count);
         FPos += Count;
         FConsumed += Count;
         return Text;
     }
     QByteArray Bytes(Count, Qt::Uninitialized);
     ReadExact(Bytes.data(), Count);
-    return QString::fromUtf8(Bytes);
+    return TextField::Decode(Bytes.constData(), Count);
+}
+
+namespace {
+
+TLockerSlot ReadSlot(TFileStream& Stream) {
+    TLockerSlot Slot;
+    Slot.Iterations = ReadInt32(Stream);
+    Slot.Salt = ReadRawBytes(Stream, LockerFormat::SaltSize);
+    Slot.Wrapped = ReadRawBytes(Stream, LockerFormat::KeySize);
+    return Slot;
+}
+
+} // namespace
+
+TLockerHeader ReadLockerHeader(TFileStream& Stream) {
+    TLockerHeader Header;
+    Stream.Seek(0);
+    if (ReadPlainString(Stream) != QLatin1String(LockerFormat::Magic))
+        throw EKelvarnError(Translate("Invalid locker file."));
+    Header.Version = ReadInt32(Stream);
+    if (Header.Version != LockerFormat::Version)
+        throw EKelvarnError(Translate("Unsupported locker version."));
+    Header.Password = ReadSlot(Stream);
+    Header.Recovery = ReadSlot(Stream);
+    Header.Nonce = ReadRawBytes(Stream, LockerFormat::NonceSize);
+    Header.StoredMac = ReadRawBytes(Stream, LockerFormat::MacSize);
+    Header.Length = ReadInt64(Stream);
+    if (Header.Length < 0)
+        throw EKelvarnError(Translate("Invalid locker payload length."));
+    Header.PayloadStart = Stream.Position();
+    return Header;
 }

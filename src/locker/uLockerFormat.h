@@ -1,7 +1,7 @@
 #pragma once
 
 #include "PlatformFiles.h"
-#include "uLockerCrypto.h"
+#include "uCryptoProvider.h"
 
 #include <QByteArray>
 #include <QList>
@@ -57,6 +57,27 @@ struct TEntryInfo {
     // The item the walk listed; what is opened for packing must be the same.
     TFileIdentity Identity;
 };
+
+struct TLockerSlot {
+    int32_t Iterations = 0;
+    QByteArray Salt;
+    QByteArray Wrapped;
+};
+
+// The clear header: not authenticated, so every field is only a claim until the payload MAC agrees.
+struct TLockerHeader {
+    int32_t Version = 0;
+    TLockerSlot Password;
+    TLockerSlot Recovery;
+    QByteArray Nonce;
+    QByteArray StoredMac;
+    int64_t Length = 0;
+    int64_t PayloadStart = 0;
+};
+// Reads the header from the start of Stream, fields in file order. Raises "Invalid locker file.",
+// "Unsupported locker version.", "Invalid locker payload length." or "Stream read error"; a payload
+// longer than the file is left for the caller to judge.
+TLockerHeader ReadLockerHeader(TFileStream& Stream);
 
 // Clear header encodings on the locker's stream.
 void WriteRawBytes(TFileStream& Stream, const QByteArray& Bytes);

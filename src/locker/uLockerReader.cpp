@@ -27,70 +27,21 @@ QString WithItem(const QString& Reason, const QString& Item) {
     return Reason + Cr + Lf + Item;
 }
 
-struct TSlot {
-    int32_t Iterations = 0;
-    QByteArray Salt;
-    QByteArray Wrapped;
-};
-
-struct THeader {
-    TSlot Password;
-    TSlot Recovery;
-    QByteArray Nonce;
-    QByteArray StoredMac;
-    int64_t Length = 0;
-    int64_t PayloadStart = 0;
-};
-
-// Owns a key and wipes it when it goes.
-struct TSecretBytes {
-    QByteArray Bytes;
-    TSecretBytes() = default;
-    explicit TSecretBytes(QByteArray Value) : Bytes(std::move(Value)) {}
-    TSecretBytes(const TSecretBytes&) = delete;
-    TSecretBytes& operator=(const TSecretBytes&) = delete;
-    ~TSecretBytes() { WipeBytes(Bytes); }
-};
-
-TSlot ReadSlot(TFileStream& Stream) {
-    TSlot Slot;
-    Slot.Iterations = ReadInt32(Stream);
-    Slot.Salt = ReadRawBytes(Stream, LockerFormat::SaltSize);
-    Slot.Wrapped = ReadRawBytes(Stream, LockerFormat::KeySize);
-    return Slot;
-}
-
-// Magic, version, slots, nonce, MAC and length. Without the recovery slot, its bytes are skipped.
-THeader ReadHeader(TFileStream& Stream, bool WithRecovery) {
-    THeader Header;
-    Stream.Seek(0);
-    if (ReadPlainString(Stream) != QLatin1String(LockerFormat::Magic))
-        throw EKelvarnError(Translate("Invalid locker file."));
-    if (ReadInt32(Stream) != LockerFormat::Version)
-        throw EKelvarnError(Translate("Unsupported locker version."));
-    Header.Password = ReadSlot(Stream);
-    if (WithRecovery)
-        Header.Recovery = ReadSlot(Stream);
-    else
-        Stream.Seek(Stream.Position() + LockerFormat::SlotSize);
-    Header.Nonce = ReadRawBytes(Stream, LockerFormat::NonceSize);
-    Header.StoredMac = ReadRawBytes(Stream, LockerFormat::MacSize);
-    Header.Length = ReadInt64(Stream);
-    if (Header.Length < 0)
-        throw EKelvarnError(Translate("Invalid locker payload length."));
-    Header.PayloadStart = Stream.Position();
-    // A payload longer than the file fails now rather than after a key derivation.
+// The clear header, with a payload that fits in the file: a longer one fails now rather than after
+// a key derivation.
+TLockerHeader ReadHeader(TFileStream& Stream) {
+    TLockerHeader Header = ReadLockerHeader(Stream);
     if (Header.Length > Stream.Size() - Header.PayloadStart)
         throw EKelvarnError(QStringLiteral("Stream read error"));
     return Header;
 }
 
 // The master key a slot yields for Secret; whether it is the right one only the payload MAC tells.
-QByteArray UnwrapSlot(const TSlot& Slot, const QString& Secret) {
+QByteArray UnwrapSlot(const TLockerSlot& Slot, const QString& Secret) {
     if (Slot.Iterations > LockerFormat::MaxIterations)
         throw EKelvarnError(Translate("Unsupported key derivation cost."));
     TSecretBytes SlotKey(Pbkdf2Sha256(Secret, Slot.Salt, Slot.Iterations, LockerFormat::KeySize));
-    return XorBytes(Slot.Wrapped, SlotKey.Bytes);
+    return XorBytes(Slot.Wrapped, SlotKey.Value);
 }
 
 QString BadRootNameMessage(const QString& Name) {
@@ -110,9 +61,9 @@ QString SingleFileMessage() {
 // the decrypted bytes seemed to say.
 class TAuthenticatedPass {
 public:
-    TAuthenticatedPass(TFileStream& Stream, const THeader& Header, const QByteArray& Master, int Capacity)
+    TAuthenticatedPass(TFileStream& Stream, const TLockerHeader& Header, const QByteArray& Master, int Capacity)
         : FStream(Stream), FHeader(Header), FEncKey(DeriveEncryptionKey(Master)), FMacKey(DeriveMacKey(Master)),
-          FMac(FMacKey.Bytes), FTransform(FEncKey.Bytes, Header.Nonce),
+          FMac(FMacKey.Value), FTransform(FEncKey.Value, Header.Nonce),
           FBuffer(std::max(1, Capacity), Qt::Uninitialized) {
         FMac.UpdateBytes(Header.Nonce);
         Stream.Seek(Header.PayloadStart);
@@ -129,7 +80,7 @@ public:
 
 private:
     TFileStream& FStream;
-    const THeader& FHeader;
+    const TLockerHeader& FHeader;
     TSecretBytes FEncKey;
     TSecretBytes FMacKey;
     THmacSha256 FMac;
@@ -174,7 +125,7 @@ struct TLockerStaging::TState {
             return;
         QString Current = FolderPath;
         for (;;) {
-            if (!RemoveDir(Current))
+            if (!Fs::RemoveDir(Current))
                 break;
             if (Current == CreatedTop)
                 break;
@@ -473,18 +424,18 @@ TLockerResult TLockerStaging::Extract(const QString& LockerFile, const QString& 
         struct stat LockerSt;
         if (::fstat(Stream.Handle(), &LockerSt) == 0)
             F->Locker = IdentityOf(LockerSt);
-        const THeader Header = ReadHeader(Stream, true);
+        const TLockerHeader Header = ReadHeader(Stream);
 
-        QString Dest = FullPath(Folder);
+        QString Dest = Fs::FullPath(Folder);
         F->FolderPath = Dest;
-        for (QString Probe = Dest; !PathExists(Probe);) {
+        for (QString Probe = Dest; !Fs::PathExists(Probe);) {
             F->CreatedTop = Probe;
             const QString Parent = QFileInfo(Probe).absolutePath();
             if (Parent == Probe)
                 break;
             Probe = Parent;
         }
-        if (!ForceDirectories(Dest)) {
+        if (!Fs::ForceDirectories(Dest)) {
             const QString Reason = SystemErrorText(errno);
             throw EKelvarnError(
                 WithItem(Translate("The destination folder could not be created."), Dest + Cr + Lf + Reason));
@@ -494,9 +445,20 @@ TLockerResult TLockerStaging::Extract(const QString& LockerFile, const QString& 
         F->Stage = std::make_unique<TStagingFolder>(F->Dest);
 
         bool Authentic = false;
-        for (const TSlot* Slot : {&Header.Password, &Header.Recovery}) {
-            TSecretBytes Master(UnwrapSlot(*Slot, Secret));
-            TAuthenticatedPass Pass(Stream, Header, Master.Bytes, PassCapacity(Header.Length));
+        // A slot whose parameters are damaged is skipped: the other slot may still open the locker,
+        // which is what the recovery slot is for. Only when none opens does the first slot's reason
+        // count.
+        std::optional<QString> FirstReason;
+        for (const TLockerSlot* Slot : {&Header.Password, &Header.Recovery}) {
+            TSecretBytes Master;
+            try {
+                Master.Value = UnwrapSlot(*Slot, Secret);
+            } catch (const EKelvarnError& Error) {
+                if (!FirstReason)
+                    FirstReason = Error.Message();
+                continue;
+            }
+            TAuthenticatedPass Pass(Stream, Header, Master.Value, PassCapacity(Header.Length));
             TStagedWriter Writer(*F, Pass.Reader(), LockerFile, Progress, Cancel, Header.Length);
             std::optional<QString> ContentError;
             try {
@@ -518,15 +480,19 @@ TLockerResult TLockerStaging::Extract(const QString& LockerFile, const QString& 
             }
             // Another key, or a changed locker: what this pass wrote means nothing.
             F->Stage->Folder().RemoveContents();
+            if (!FirstReason)
+                FirstReason = Translate("Invalid password or recovery code.");
         }
         if (!Authentic) {
             Discard();
-            Result.MessageText = Translate("Invalid password or recovery code.");
+            Result.MessageText = *FirstReason;
             return Result;
         }
         // Everything written reaches the disk before anyone is told it is there.
+        RunFileStepHook("Extract:flush", LockerFile);
         if (::syncfs(F->Stage->Folder().Fd()) != 0)
             throw EKelvarnError(QStringLiteral("Stream write error. %1").arg(SystemErrorText(errno)));
+        RunFileStepHook("Extract:flushed", LockerFile);
         F->Extracted = true;
         Result.Success = true;
         Result.MessageText = Translate("Locker extracted successfully.");
@@ -604,9 +570,9 @@ TLockerResult ExtractLocker(const QString& LockerFile, const QString& DestFolder
 bool VerifyLocker(TFileStream& Stream, const QString& Password, QString& Message) {
     Message.clear();
     try {
-        const THeader Header = ReadHeader(Stream, false);
+        const TLockerHeader Header = ReadHeader(Stream);
         TSecretBytes Master(UnwrapSlot(Header.Password, Password));
-        TAuthenticatedPass Pass(Stream, Header, Master.Bytes, PassCapacity(Header.Length));
+        TAuthenticatedPass Pass(Stream, Header, Master.Value, PassCapacity(Header.Length));
         TPayloadReader& Reader = Pass.Reader();
         QString Problem;
         try {

@@ -7,6 +7,7 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <memory>
@@ -57,7 +58,7 @@ bool IsSameOrInside(const QString& Path, const QString& Folder) {
 // The locker is written only after the walk; if it were the source or inside it, writing it would
 // change the source.
 void CheckLockerOutsideSource(const QString& LockerFile, const QString& Root) {
-    const QString LockerFull = FullPath(LockerFile);
+    const QString LockerFull = Fs::FullPath(LockerFile);
     bool Inside = IsSameOrInside(LockerFull, Root);
     if (!Inside) {
         const QFileInfo Locker(LockerFull);
@@ -89,14 +90,7 @@ TStatStamp StampOf(int Fd, const QString& Path) {
 
 // Everything one CreateLocker call holds; the destructor wipes the secrets.
 struct TWriteState {
-    QByteArray MasterKey, PasswordKey, RecoveryKey, EncKey, MacKey;
-    ~TWriteState() {
-        WipeBytes(MasterKey);
-        WipeBytes(PasswordKey);
-        WipeBytes(RecoveryKey);
-        WipeBytes(EncKey);
-        WipeBytes(MacKey);
-    }
+    TSecretBytes MasterKey, PasswordKey, RecoveryKey, EncKey, MacKey;
 };
 
 // The file's size is taken once it is open and exactly that many bytes are copied, so the record's
@@ -187,7 +181,7 @@ void CheckCancelled(const TLockerCancelFunc& Cancel) {
 }
 
 int32_t FileAttributesOrZero(const QString& Path) {
-    const uint32_t Attributes = GetFileAttributes(Path);
+    const uint32_t Attributes = Fs::GetFileAttributes(Path);
     return Attributes == Attr::Invalid ? 0 : static_cast<int32_t>(Attributes);
 }
 
@@ -198,7 +192,9 @@ namespace {
 void CollectEntriesAt(const TDirHandle& Folder, const QString& FullPrefix, const QString& RelPrefix,
                       const QString& RootName, QList<TEntryInfo>& List) {
     const bool TopLevel = RelPrefix.isEmpty();
-    const QList<TDirEntry> Listed = Folder.List();
+    // In name order, whatever order the file system lists: the same tree gives the same payload.
+    QList<TDirEntry> Listed = Folder.List();
+    std::sort(Listed.begin(), Listed.end(), [](const TDirEntry& A, const TDirEntry& B) { return A.Name < B.Name; });
     for (const TDirEntry& Item : Listed) {
         const QString Full = FullPrefix + Item.Name;
         if (Item.Kind == TEntryKind::SymLink)
@@ -297,17 +293,17 @@ QString WriteLocker(TSource& Src, TFileStream& Stream, const QString& Password, 
     int64_t Total = PayloadSize(Src.RootName, Entries);
 
     TWriteState Keys;
-    Keys.MasterKey = RandomBytes(LockerFormat::KeySize);
+    Keys.MasterKey.Value = RandomBytes(LockerFormat::KeySize);
     const QByteArray PasswordSalt = RandomBytes(LockerFormat::SaltSize);
     const QByteArray RecoverySalt = RandomBytes(LockerFormat::SaltSize);
     const QByteArray Nonce = RandomBytes(LockerFormat::NonceSize);
     const QString RecoveryCode = GenerateRecoveryCode();
-    Keys.PasswordKey = Pbkdf2Sha256(Password, PasswordSalt, LockerFormat::Iterations, LockerFormat::KeySize);
-    Keys.RecoveryKey = Pbkdf2Sha256(RecoveryCode, RecoverySalt, LockerFormat::Iterations, LockerFormat::KeySize);
-    const QByteArray PasswordWrapped = XorBytes(Keys.MasterKey, Keys.PasswordKey);
-    const QByteArray RecoveryWrapped = XorBytes(Keys.MasterKey, Keys.RecoveryKey);
-    Keys.EncKey = DeriveEncryptionKey(Keys.MasterKey);
-    Keys.MacKey = DeriveMacKey(Keys.MasterKey);
+    Keys.PasswordKey.Value = Pbkdf2Sha256(Password, PasswordSalt, LockerFormat::Iterations, LockerFormat::KeySize);
+    Keys.RecoveryKey.Value = Pbkdf2Sha256(RecoveryCode, RecoverySalt, LockerFormat::Iterations, LockerFormat::KeySize);
+    const QByteArray PasswordWrapped = XorBytes(Keys.MasterKey.Value, Keys.PasswordKey.Value);
+    const QByteArray RecoveryWrapped = XorBytes(Keys.MasterKey.Value, Keys.RecoveryKey.Value);
+    Keys.EncKey.Value = DeriveEncryptionKey(Keys.MasterKey.Value);
+    Keys.MacKey.Value = DeriveMacKey(Keys.MasterKey.Value);
 
     Stream.Seek(0);
     WritePlainString(Stream, QString::fromLatin1(LockerFormat::Magic));
@@ -320,8 +316,8 @@ QString WriteLocker(TSource& Src, TFileStream& Stream, const QString& Password, 
     WriteInt64(Stream, 0);
     const int64_t PayloadStart = Stream.Position();
 
-    THmacSha256 Mac(Keys.MacKey);
-    TAesCtrTransform Transform(Keys.EncKey, Nonce);
+    THmacSha256 Mac(Keys.MacKey.Value);
+    TAesCtrTransform Transform(Keys.EncKey.Value, Nonce);
     Mac.UpdateBytes(Nonce);
     QByteArray Buffer(LockerFormat::CopyBufferSize, Qt::Uninitialized);
     TPayloadWriter Writer(Stream, Mac, Transform, Buffer.data(), static_cast<int>(Buffer.size()));
@@ -383,11 +379,11 @@ QString WriteLocker(TSource& Src, TFileStream& Stream, const QString& Password, 
 // The checks that come before anything is opened; an empty text when they pass. Root and RootName
 // are set on the way.
 QString CheckSource(const QString& Source, const QString& Password, QString& Root, QString& RootName) {
-    if (!PathExists(Source))
+    if (!Fs::PathExists(Source))
         return Translate("Source path does not exist.");
     if (Password.isEmpty())
         return Translate("Locker password cannot be empty.");
-    Root = FullPath(Source);
+    Root = Fs::FullPath(Source);
     RootName = Root.mid(Root.lastIndexOf(QLatin1Char('/')) + 1);
     if (RootName.isEmpty())
         return Translate("Invalid source path.");
@@ -437,7 +433,7 @@ TLockerResult CreateLocker(const QString& Source, const QString& LockerFile, con
 
         // The locker is created by name once, exclusively, in a folder held open; from then on it is
         // reached through its descriptor, and removed on failure only while its name still leads to it.
-        const QString LockerFull = FullPath(LockerFile);
+        const QString LockerFull = Fs::FullPath(LockerFile);
         const qsizetype Slash = LockerFull.lastIndexOf(QLatin1Char('/'));
         LockerFolder = TDirHandle::Open(Slash <= 0 ? QStringLiteral("/") : LockerFull.left(Slash), true);
         LockerName = LockerFull.mid(Slash + 1);

@@ -30,7 +30,7 @@ void TfrmMain::btnChangePasswordClick() {
     std::vector<bool> HasLocker(static_cast<size_t>(Rows));
     int N = 0;
     for (int I = 0; I < Rows; ++I) {
-        HasLocker[static_cast<size_t>(I)] = FileExists(LockerPathFor(ListViewPaths->topLevelItem(I)->text(0)));
+        HasLocker[static_cast<size_t>(I)] = Fs::FileExists(LockerPathFor(ListViewPaths->topLevelItem(I)->text(0)));
         N += HasLocker[static_cast<size_t>(I)] ? 1 : 0;
     }
     if (N == 0) {

@@ -13,10 +13,12 @@
 #include <QCheckBox>
 #include <QDir>
 
+#include <sys/stat.h>
+
 namespace {
 
 void DeleteFileIfExists(const QString& Path) {
-    if (FileExists(Path) && !DeleteFile(Path))
+    if (Fs::FileExists(Path) && !Fs::DeleteFile(Path))
         throw EKelvarnError(SystemErrorText(errno));
 }
 
@@ -37,40 +39,47 @@ bool TfrmMain::HidePathIntoLocker(const QString& Path, QString& ErrorText) {
         return false;
     }
     const QString Locker = LockerPathFor(Path);
-    const QString Temporary = Locker + QStringLiteral(".tmp");
-    if (FileExists(Locker)) {
+    if (Fs::FileExists(Locker)) {
         ErrorText = Translate("Locker already exists: ") + Locker;
         return false;
     }
-    if (!FileExists(Path) && !DirectoryExists(Path)) {
+    if (!Fs::FileExists(Path) && !Fs::DirectoryExists(Path)) {
         ErrorText = Translate("Path not found: ") + Path;
         return false;
     }
-    DeleteFileIfExists(Temporary);
+    const TDirHandle Folder = TDirHandle::Open(TargetFolderOf(Locker), true);
+    const QString LockerName = Locker.mid(Locker.lastIndexOf(QLatin1Char('/')) + 1);
+    const QString TemporaryName = LockerName + QStringLiteral(".tmp");
+    // A temporary file there is what an interrupted run left: never a finished locker, never the
+    // user's data.
+    struct stat Leftover;
+    if (Folder.StatChild(TemporaryName, Leftover) && !S_ISDIR(Leftover.st_mode))
+        Folder.Unlink(TemporaryName);
 
+    // Written, checked and flushed through one descriptor, and named only then; any way out before
+    // that removes it.
+    TPendingFile Temporary(Folder, TemporaryName);
     const TLockerResult Result = CreateLocker(
-        Path, Temporary, GeneralPassword,
+        Path, Temporary.Stream(), GeneralPassword,
         [this](const QString& Item, int64_t Done, int64_t Total) { ReportProgress(Item, Done, Total); },
         [this] { return IsStopRequested(); });
     if (!Result.Success) {
-        DeleteFileIfExists(Temporary);
         ErrorText = Result.MessageText;
         return false;
     }
     if (FStopRequested) {
-        DeleteFileIfExists(Temporary);
         ErrorText = Translate("Operation cancelled by user.");
         return false;
     }
     QString Message;
-    if (!VerifyLocker(Temporary, GeneralPassword, Message)) {
-        DeleteFileIfExists(Temporary);
+    if (!VerifyLocker(Temporary.Stream(), GeneralPassword, Message)) {
         ErrorText = Translate("Locker verification failed: ") + Message;
         return false;
     }
-    RenameNoReplace(Temporary, Locker);
-    // The locker's name must be on disk before the only other copy is deleted.
-    TDirHandle::Open(TargetFolderOf(Locker), true).Sync();
+    // The locker and its name reach the disk before the only other copy is deleted.
+    RunFileStepHook("Hide:flush", Locker);
+    Temporary.Commit(LockerName, false);
+    RunFileStepHook("Hide:flushed", Locker);
     if (!TryDeletePath(Path)) {
         DeleteFileIfExists(Locker);
         ErrorText = Translate("Failed to move original item to Recycle Bin.");
@@ -87,7 +96,7 @@ bool TfrmMain::RestorePathFromLocker(const QString& Path, QString& ErrorText) {
         return false;
     }
     const QString Locker = LockerPathFor(Path);
-    if (!FileExists(Locker)) {
+    if (!Fs::FileExists(Locker)) {
         ErrorText = Translate("Locker file not found: ") + Locker;
         return false;
     }
@@ -101,24 +110,29 @@ bool TfrmMain::RestorePathFromLocker(const QString& Path, QString& ErrorText) {
     auto HideAgain = [&] { SetHiddenAttributes(Locker, true, chkStrongHide->isChecked()); };
 
     // The item is rebuilt in a private folder beside Path and moved into place only when whole and
-    // on disk; a failure or Stop removes that folder and nothing else. The user's existing item is
-    // replaced only then, so a failed extraction never costs it.
+    // on disk, so partial output only ever lives in that folder, and removing it touches nothing
+    // else. The user's existing item is replaced only then, so a failed extraction never costs it.
+    TLockerStaging Staging;
+    bool PartialRemoved = false;
+    auto RemovePartialOutput = [&] {
+        Staging.Discard();
+        PartialRemoved = true;
+    };
     try {
-        if (DirectoryExists(TargetFolderOf(Path)))
+        if (Fs::DirectoryExists(TargetFolderOf(Path)))
             RemoveStagingLeftovers(TDirHandle::Open(TargetFolderOf(Path), true));
-        TLockerStaging Staging;
         const TLockerResult Result = Staging.Extract(
             Locker, TargetFolderOf(Path), GeneralPassword,
             [this](const QString& Item, int64_t Done, int64_t Total) { ReportProgress(Item, Done, Total); },
             [this] { return IsStopRequested(); });
         if (!Result.Success || FStopRequested) {
-            Staging.Discard();
+            RemovePartialOutput();
             ErrorText = Result.Success ? Translate("Operation cancelled by user.") : Result.MessageText;
             HideAgain();
             return false;
         }
         if (Replace && !TryDeletePath(Path)) {
-            Staging.Discard();
+            RemovePartialOutput();
             ErrorText = Translate("Failed to remove existing path before decrypting: ") + Path;
             HideAgain();
             return false;
@@ -126,16 +140,22 @@ bool TfrmMain::RestorePathFromLocker(const QString& Path, QString& ErrorText) {
         // A renamed locker still restores under Path's own name.
         Staging.MoveIntoPlace(Path.mid(Path.lastIndexOf(QLatin1Char('/')) + 1));
     } catch (const EKelvarnError& Error) {
-        if (FileExists(Locker)) {
+        try {
+            RemovePartialOutput();
+        } catch (const EKelvarnError&) {
+        }
+        if (Fs::FileExists(Locker)) {
             try {
                 HideAgain();
             } catch (const EKelvarnError&) {
             }
         }
         ErrorText = Error.Message();
+        if (PartialRemoved)
+            ErrorText += QStringLiteral("\r\n") + Translate("(Partial decrypted output was removed.)");
         return false;
     }
-    if (!DeleteFile(Locker)) {
+    if (!Fs::DeleteFile(Locker)) {
         // The item is back and whole; the locker stays, hidden again, and the row shows both.
         ErrorText = SystemErrorText(errno);
         try {
@@ -152,9 +172,9 @@ bool TfrmMain::ResolveRestoreConflict(const QString& Path, bool& Skip, bool& Rep
     Replace = false;
     ErrorText.clear();
     const QString Locker = LockerPathFor(Path);
-    if (!FileExists(Locker))
+    if (!Fs::FileExists(Locker))
         return true;
-    if (!FileExists(Path) && !DirectoryExists(Path))
+    if (!Fs::FileExists(Path) && !Fs::DirectoryExists(Path))
         return true;
     const QString CrLf = QStringLiteral("\r\n");
     // The last line stays English whatever the language.
@@ -170,7 +190,7 @@ bool TfrmMain::ResolveRestoreConflict(const QString& Path, bool& Skip, bool& Rep
         return true;
     case TMsgResult::No:
         SetHiddenAttributes(Locker, false, false);
-        if (!DeleteFile(Locker))
+        if (!Fs::DeleteFile(Locker))
             throw EKelvarnError(SystemErrorText(errno));
         Skip = true;
         return true;

@@ -30,7 +30,7 @@ QTreeWidgetItem* TfrmMain::SelectedRow() const {
 void TfrmMain::AddPath(const QString& Path) {
     const QString Full = ListedPathFor(Path);
     const QString Locker = LockerPathFor(Full);
-    if (!FileExists(Full) && !DirectoryExists(Full) && !FileExists(Locker)) {
+    if (!Fs::FileExists(Full) && !Fs::DirectoryExists(Full) && !Fs::FileExists(Locker)) {
         ShowMessageBox(Translate("Path does not exist:") + QStringLiteral("\r\n") + Full, TMsgKind::Error);
         return;
     }
@@ -149,10 +149,8 @@ void TfrmMain::btnRemoveClick() {
         delete Row;
         SaveFormState();
     } catch (const std::exception& Error) {
-        const QString Reason = dynamic_cast<const EKelvarnError*>(&Error)
-                                   ? static_cast<const EKelvarnError&>(Error).Message()
-                                   : QString::fromLocal8Bit(Error.what());
-        ShowMessageBox(Translate("Error removing: ") + Path + QStringLiteral("\r\n") + Reason, TMsgKind::Error);
+        ShowMessageBox(Translate("Error removing: ") + Path + QStringLiteral("\r\n") + ErrorTextOf(Error),
+                       TMsgKind::Error);
     }
     RefreshStatuses();
     UpdateButtons();

@@ -8,7 +8,7 @@
 QString ListedPathFor(const QString& Path) {
     if (TrimBlanks(Path).isEmpty() || Path.contains(QChar(0)))
         throw EKelvarnError(Translate("Invalid source path."));
-    return FullPath(Path);
+    return Fs::FullPath(Path);
 }
 
 QString LockerPathFor(const QString& Path) {
@@ -16,5 +16,5 @@ QString LockerPathFor(const QString& Path) {
 }
 
 bool IsPathHidden(const QString& Path) {
-    return FileExists(LockerPathFor(Path));
+    return Fs::FileExists(LockerPathFor(Path));
 }

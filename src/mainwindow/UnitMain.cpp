@@ -58,6 +58,8 @@ TfrmMain::TfrmMain(QWidget* Parent) : QMainWindow(Parent) {
     connect(EncryptHideAll1, &QAction::triggered, this, &TfrmMain::btnEncryptAndHideAllClick);
     connect(btnDecryptAndUnhideAll, &QToolButton::clicked, this, &TfrmMain::btnDecryptAndUnhideAllClick);
     connect(DencryptUnhideAll1, &QAction::triggered, this, &TfrmMain::btnDecryptAndUnhideAllClick);
+    connect(btnImportLocker, &QToolButton::clicked, this, &TfrmMain::btnImportLockerClick);
+    connect(ImportLocker1, &QAction::triggered, this, &TfrmMain::btnImportLockerClick);
     connect(btnStop, &QPushButton::clicked, this, &TfrmMain::btnStopClick);
     connect(btnChangePassword, &QPushButton::clicked, this, &TfrmMain::btnChangePasswordClick);
     connect(ChangePassword1, &QAction::triggered, this, &TfrmMain::btnChangePasswordClick);

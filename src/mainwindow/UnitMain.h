@@ -62,6 +62,7 @@ public:
     void btnAddFileClick();
     void btnRemoveClick();
     void btnChangePasswordClick();
+    void btnImportLockerClick();
     void btnAboutProgramClick();
     void utorial1Click();
     void ContactUs1Click();

@@ -7,6 +7,8 @@
 #include <QRandomGenerator>
 
 #include <cerrno>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -156,6 +158,26 @@ bool ReplaceAtomically(const QByteArray& Folder, const QByteArray& Path, const Q
     return true;
 }
 
+// Temporary lists that a process killed while writing left behind: ours by their name, and old
+// enough that no living writer is still at work on them.
+void RemoveStaleTemporaries(const QByteArray& Folder) {
+    DIR* Dir = ::opendir(Folder.constData());
+    if (!Dir)
+        return;
+    const QByteArray Prefix = QByteArray(HiddenListName) + '.';
+    const time_t Stale = ::time(nullptr) - 60;
+    while (const dirent* Entry = ::readdir(Dir)) {
+        const QByteArray Name(Entry->d_name);
+        if (!Name.startsWith(Prefix) || !Name.endsWith(".tmp"))
+            continue;
+        struct stat St;
+        if (::fstatat(::dirfd(Dir), Entry->d_name, &St, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(St.st_mode) &&
+            St.st_uid == ::geteuid() && St.st_mtime < Stale)
+            ::unlinkat(::dirfd(Dir), Entry->d_name, 0);
+    }
+    ::closedir(Dir);
+}
+
 // Adds Name to, or removes it from, Folder's ".hidden" list. Other lines stay as they are, in their
 // order. A list left without any name is removed.
 bool EditHiddenList(const QByteArray& Folder, const QByteArray& Name, bool Add) {
@@ -190,6 +212,7 @@ bool EditHiddenList(const QByteArray& Folder, const QByteArray& Name, bool Add) 
     }
     if (Listed == Add)
         return true;
+    RemoveStaleTemporaries(Folder);
     if (Add) {
         Kept.append(Name);
         AnyName = true;
@@ -250,20 +273,20 @@ uint32_t AttributesFromStat(const struct stat& St, const QByteArray& EncodedPath
 
 } // namespace PlatformFilesInternal
 
-uint32_t GetFileAttributes(const QString& Path) {
+uint32_t Fs::GetFileAttributes(const QString& Path) {
     QByteArray Encoded;
     struct stat St;
     if (!EncodePath(Path, Encoded) || ::lstat(Encoded.constData(), &St) != 0)
         return Attr::Invalid;
     QByteArray Full, Folder, Name;
-    if (!EncodePath(FullPath(Path), Full))
+    if (!EncodePath(Fs::FullPath(Path), Full))
         return Attr::Invalid;
     SplitFullPath(Full, Folder, Name);
     const bool Hidden = Name.startsWith('.') || (!Name.isEmpty() && ReadHiddenNames(Folder).contains(Name));
     return AttributesFromStat(St, Encoded, Hidden);
 }
 
-bool SetFileAttributes(const QString& Path, uint32_t Attributes) {
+bool Fs::SetFileAttributes(const QString& Path, uint32_t Attributes) {
     QByteArray Encoded;
     struct stat St;
     if (!EncodePath(Path, Encoded) || ::lstat(Encoded.constData(), &St) != 0)
@@ -271,7 +294,7 @@ bool SetFileAttributes(const QString& Path, uint32_t Attributes) {
 
     // Hidden: a leading dot hides by itself; other names go through the folder's list.
     QByteArray Full, Folder, Name;
-    if (!EncodePath(FullPath(Path), Full))
+    if (!EncodePath(Fs::FullPath(Path), Full))
         return false;
     SplitFullPath(Full, Folder, Name);
     const bool WantHidden = (Attributes & Attr::Hidden) != 0;

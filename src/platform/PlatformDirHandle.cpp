@@ -529,3 +529,39 @@ void RunFileStepHook(const char* Step, const QString& Path) {
     if (GFileStepHook)
         GFileStepHook(Step, Path);
 }
+
+TPendingFile::TPendingFile(const TDirHandle& Folder, const QString& Name) : FFolder(Folder), FName(Name) {
+    FStream = FFolder.CreateFile(Name, 0600);
+    struct stat St;
+    if (::fstat(FStream->Handle(), &St) != 0) {
+        const int Saved = errno;
+        ::unlinkat(FFolder.Fd(), EncodeName(Name).constData(), 0);
+        FName.clear();
+        RaiseAt("Cannot create file", FFolder.ChildPath(Name), Saved);
+    }
+    FIdentity = IdentityOf(St);
+}
+
+TPendingFile::~TPendingFile() {
+    FStream.reset();
+    if (!FName.isEmpty() && LeadsHere(FName))
+        ::unlinkat(FFolder.Fd(), EncodeName(FName).constData(), 0);
+}
+
+bool TPendingFile::LeadsHere(const QString& Name) const {
+    struct stat St;
+    return FFolder.StatChild(Name, St) && IdentityOf(St) == FIdentity;
+}
+
+void TPendingFile::Commit(const QString& FinalName, bool Replace) {
+    FStream->Flush();
+    if (Replace)
+        FFolder.RenameReplace(FName, FFolder, FinalName);
+    else
+        FFolder.RenameNoReplace(FName, FFolder, FinalName);
+    FName.clear();
+    if (!LeadsHere(FinalName))
+        throw EKelvarnError(QStringLiteral("\"%1\" was replaced by another file while it was written.")
+                                .arg(FFolder.ChildPath(FinalName)));
+    FFolder.Sync();
+}

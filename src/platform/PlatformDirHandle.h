@@ -113,15 +113,45 @@ private:
     QString FName;
 };
 
+// A new file written under a temporary name beside its final one: created exclusively in a folder
+// held open, reached only through its descriptor, and given its final name by Commit once it is
+// whole and on disk. Unless committed, it is removed when the object goes, and only while its name
+// still leads to it.
+class TPendingFile {
+public:
+    // Creates Name in Folder (mode 0600); raises when it exists or cannot be made. The folder handle
+    // must outlive the object.
+    TPendingFile(const TDirHandle& Folder, const QString& Name);
+    ~TPendingFile();
+    TPendingFile(const TPendingFile&) = delete;
+    TPendingFile& operator=(const TPendingFile&) = delete;
+
+    TFileStream& Stream() { return *FStream; }
+    QString Path() const { return FFolder.ChildPath(FName); }
+    // fsync, rename to FinalName (replacing atomically with Replace, else never), fsync the folder.
+    // Raises when the final name does not lead to this very file afterwards: someone who may write
+    // in the folder swapped it, and what bears the name is not the file that was written.
+    void Commit(const QString& FinalName, bool Replace);
+
+private:
+    bool LeadsHere(const QString& Name) const;
+
+    const TDirHandle& FFolder;
+    std::unique_ptr<TFileStream> FStream;
+    QString FName;
+    TFileIdentity FIdentity;
+};
+
 // Names of staging folders begin with this text.
 inline constexpr char StagingFolderPrefix[] = ".kvlocker-staging-";
 // Removes the staging folders that an interrupted operation left in Folder: those of the user that
 // no living TStagingFolder holds. Returns how many were removed; raises when one cannot be.
 int RemoveStagingLeftovers(const TDirHandle& Folder);
 
-// Test seam: called with the step's name just before certain steps of the descriptor-relative
-// operations ("RemoveTree:descend", and the callers' own), so that a test can swap an item for a
-// link at exactly that moment. Empty by default.
+// Test and measurement seam: called with the step's name just before certain steps of the
+// descriptor-relative operations ("RemoveTree:descend", and the callers' own, such as the flushes),
+// so that a test can swap an item for a link at exactly that moment, or a benchmark time a step.
+// Empty by default.
 using TFileStepHook = std::function<void(const char* Step, const QString& Path)>;
 void SetFileStepHookForTest(TFileStepHook Hook);
 void RunFileStepHook(const char* Step, const QString& Path);

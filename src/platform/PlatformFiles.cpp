@@ -97,22 +97,22 @@ void SplitFullPath(const QByteArray& Full, QByteArray& Folder, QByteArray& Name)
 
 } // namespace PlatformFilesInternal
 
-bool FileExists(const QString& Path) {
+bool Fs::FileExists(const QString& Path) {
     struct stat St;
     return LStat(Path, St) && S_ISREG(St.st_mode);
 }
 
-bool DirectoryExists(const QString& Path) {
+bool Fs::DirectoryExists(const QString& Path) {
     struct stat St;
     return LStat(Path, St) && S_ISDIR(St.st_mode);
 }
 
-bool PathExists(const QString& Path) {
+bool Fs::PathExists(const QString& Path) {
     struct stat St;
     return LStat(Path, St);
 }
 
-QList<TDirEntry> ListFolder(const QString& Folder) {
+QList<TDirEntry> Fs::ListFolder(const QString& Folder) {
     QByteArray EncodedFolder;
     DIR* Dir = EncodePath(Folder, EncodedFolder) ? ::opendir(EncodedFolder.constData()) : nullptr;
     if (!Dir)
@@ -173,7 +173,7 @@ QList<TDirEntry> ListFolder(const QString& Folder) {
     return Entries;
 }
 
-QString FullPath(const QString& Path) {
+QString Fs::FullPath(const QString& Path) {
     if (Path.isEmpty())
         return QString();
     QString Absolute = Path;
@@ -193,8 +193,8 @@ QString FullPath(const QString& Path) {
     return QLatin1Char('/') + Parts.join(QLatin1Char('/'));
 }
 
-bool ForceDirectories(const QString& Path) {
-    const QString Full = FullPath(Path);
+bool Fs::ForceDirectories(const QString& Path) {
+    const QString Full = Fs::FullPath(Path);
     if (Full.isEmpty()) {
         errno = ENOENT;
         return false;
@@ -226,17 +226,17 @@ bool ForceDirectories(const QString& Path) {
     return true;
 }
 
-bool DeleteFile(const QString& Path) {
+bool Fs::DeleteFile(const QString& Path) {
     QByteArray Encoded;
     return EncodePath(Path, Encoded) && ::unlink(Encoded.constData()) == 0;
 }
 
-bool RemoveDir(const QString& Path) {
+bool Fs::RemoveDir(const QString& Path) {
     QByteArray Encoded;
     return EncodePath(Path, Encoded) && ::rmdir(Encoded.constData()) == 0;
 }
 
-void RenameNoReplace(const QString& Source, const QString& Target) {
+void Fs::RenameNoReplace(const QString& Source, const QString& Target) {
     QByteArray S, T;
     if (!EncodePath(Source, S) || !EncodePath(Target, T))
         RaiseRenameError(errno);

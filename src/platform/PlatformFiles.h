@@ -21,6 +21,9 @@ constexpr uint32_t Invalid = 0xFFFFFFFFu;
 constexpr int PermShift = 16;
 } // namespace Attr
 
+// The file-system helpers that carry Windows names live in Fs, so that a call such as
+// Fs::DeleteFile is never mistaken for a system call.
+namespace Fs {
 // lstat-based: a symbolic link is neither a file nor a folder here.
 bool FileExists(const QString& Path);      // regular file
 bool DirectoryExists(const QString& Path); // folder
@@ -36,6 +39,7 @@ uint32_t GetFileAttributes(const QString& Path);
 // keeps only the hidden bit (it has no permissions or user attributes of its own); system is not
 // kept where the file system has no extended attributes. Nothing is written when nothing changes.
 bool SetFileAttributes(const QString& Path, uint32_t Attributes);
+} // namespace Fs
 
 enum class TEntryKind { File, Directory, SymLink, Other };
 
@@ -54,6 +58,8 @@ struct TDirEntry {
     int64_t Size;        // regular files; 0 otherwise
     TFileIdentity Identity = {};
 };
+
+namespace Fs {
 // Hidden entries included, in the order the file system returns them. Raises when the folder
 // cannot be opened or read, and when an entry's name is not valid UTF-8 (it could not be named
 // again through a QString).
@@ -72,6 +78,8 @@ bool RemoveDir(const QString& Path);
 // Never replaces Target: renameat2(RENAME_NOREPLACE), else link + unlink. Raises with the system's
 // message (an existing target gives EEXIST's text).
 void RenameNoReplace(const QString& Source, const QString& Target);
+} // namespace Fs
+
 // Test seam: true makes RenameNoReplace take the link + unlink path as if renameat2 were missing.
 void SetRenameNoReplaceFallbackForTest(bool Force);
 // Last system error as text, for messages.

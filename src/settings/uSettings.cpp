@@ -4,6 +4,7 @@
 #include "PlatformEnvironment.h"
 #include "translation.h"
 #include "uSecurityUtils.h"
+#include "uTextField.h"
 
 #include <QDir>
 
@@ -23,20 +24,16 @@ QString SettingsPassPhrase() {
 }
 
 void WriteSettingsString(TSettingsStream& Stream, const QString& Text) {
-    QByteArray Bytes = Utf8Bytes(Text);
-    Stream.WriteInt32(static_cast<int32_t>(Bytes.size()));
-    Stream.WriteBuffer(Bytes.constData(), Bytes.size());
-    WipeBytes(Bytes);
+    TSecretBytes Field(TextField::Encode(Text));
+    Stream.WriteBuffer(Field.Value.constData(), Field.Value.size());
 }
 
 QString ReadSettingsString(TSettingsStream& Stream) {
     const int32_t Count = Stream.ReadInt32();
-    if (Count < 0)
-        throw EKelvarnError(Translate("Invalid string length in settings."));
-    QByteArray Bytes = ReadSettingsBytes(Stream, Count);
-    const QString Text = QString::fromUtf8(Bytes);
-    WipeBytes(Bytes);
-    return Text;
+    TextField::CheckCount(Count, Stream.Remaining(), Translate("Invalid string length in settings."),
+                          QStringLiteral("Stream read error"));
+    const TSecretBytes Bytes(ReadSettingsBytes(Stream, Count));
+    return TextField::Decode(Bytes.Value.constData(), Count);
 }
 
 QByteArray ReadSettingsBytes(TSettingsStream& Stream, int Count) {

@@ -20,9 +20,12 @@ extern QStringList PathList;
 // Raises only when the file exists but cannot be opened or read.
 bool LoadSettings();
 // Writes the state to settings.dt in the current format, under a fresh salt and nonce, replacing the
-// old file atomically. Returns true; raises on any failure, leaving the old file and the state as
-// they were.
+// old file atomically. Returns true; raises on any failure, leaving the state as it was. The first
+// save after a load that could not decode the file first renames that file to
+// settings.dt.unreadable, replacing an older one.
 bool SaveSettings();
+// True when Content begins with the current format's magic; such a file is never read as legacy.
+bool IsCurrentFormatFile(const QByteArray& Content);
 
 // <config folder>/settings.dt; creates the folder (the outcome shows up when the file is opened).
 QString SettingsFilePath();
@@ -47,4 +50,5 @@ constexpr int NonceLength = 16;
 constexpr int MacLength = 32;
 constexpr int HeaderLength = 4 + 4 + 4 + SaltLength + NonceLength + MacLength; // 76
 constexpr int Iterations = 200000;
+constexpr const char* UnreadableSuffix = ".unreadable";
 } // namespace SettingsFormat

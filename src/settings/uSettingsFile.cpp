@@ -1,6 +1,7 @@
 #include "uSettings.h"
 
 #include "KelvarnError.h"
+#include "PlatformFiles.h"
 #include "encryptor.h"
 #include "translation.h"
 #include "uAtomicFile.h"
@@ -10,25 +11,22 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <cstdio>
+
 namespace {
 
 // The two keys of one settings file, wiped when they go out of scope.
 struct TSettingsKeys {
-    QByteArray Encryption;
-    QByteArray Mac;
-    ~TSettingsKeys() {
-        WipeBytes(Encryption);
-        WipeBytes(Mac);
-    }
+    TSecretBytes Encryption;
+    TSecretBytes Mac;
 };
 
 void DeriveSettingsKeys(const QByteArray& Salt, TSettingsKeys& Keys) {
-    QString PassPhrase = SettingsPassPhrase();
-    QByteArray Master = Pbkdf2Sha256(PassPhrase, Salt, SettingsFormat::Iterations, 32);
-    WipeString(PassPhrase);
-    Keys.Encryption = HmacSha256(Master, Utf8Bytes(QStringLiteral("kvs2-enc-key")));
-    Keys.Mac = HmacSha256(Master, Utf8Bytes(QStringLiteral("kvs2-mac-key")));
-    WipeBytes(Master);
+    const TSecretBytes Master(
+        Pbkdf2Sha256(TSecretText(SettingsPassPhrase()).Value, Salt, SettingsFormat::Iterations, 32));
+    Keys.Encryption.Value = HmacSha256(Master.Value, Utf8Bytes(QStringLiteral("kvs2-enc-key")));
+    Keys.Mac.Value = HmacSha256(Master.Value, Utf8Bytes(QStringLiteral("kvs2-mac-key")));
 }
 
 QByteArray ReadWholeFile(const QString& Path) {
@@ -41,12 +39,11 @@ QByteArray ReadWholeFile(const QString& Path) {
     return Content;
 }
 
-// False when the file does not carry the current magic; raises when it does but fails a later
-// check. Fields are assigned as they are read, so a record cut short keeps what came before.
-bool LoadCurrentFormat(const QByteArray& Content) {
+// Raises when a check fails. Fields are assigned as they are read, so a record cut short keeps what
+// came before.
+void LoadCurrentFormat(const QByteArray& Content) {
     TSettingsStream File(Content);
-    if (ReadSettingsString(File) != QLatin1String(SettingsFormat::Magic))
-        return false;
+    (void)ReadSettingsString(File); // the magic, already matched
     if (File.ReadInt32() != SettingsFormat::Version)
         throw EKelvarnError(Translate("Unsupported settings version."));
     const QByteArray Salt = ReadSettingsBytes(File, SettingsFormat::SaltLength);
@@ -56,11 +53,11 @@ bool LoadCurrentFormat(const QByteArray& Content) {
 
     TSettingsKeys Keys;
     DeriveSettingsKeys(Salt, Keys);
-    if (!ConstantTimeEquals(HmacSha256(Keys.Mac, ConcatBytes(Nonce, Ciphertext)), StoredMac))
+    if (!ConstantTimeEquals(HmacSha256(Keys.Mac.Value, ConcatBytes(Nonce, Ciphertext)), StoredMac))
         throw EKelvarnError(Translate("Settings integrity check failed."));
 
     QByteArray Plain(Ciphertext.constData(), Ciphertext.size());
-    HmacCtrXor(Plain, Keys.Encryption, Nonce);
+    HmacCtrXor(Plain, Keys.Encryption.Value, Nonce);
     TSettingsStream Record(std::move(Plain));
     GeneralPassword = ReadSettingsString(Record);
     StrongHide = Record.ReadByte() != 0;
@@ -71,10 +68,29 @@ bool LoadCurrentFormat(const QByteArray& Content) {
         if (!Entry.isEmpty())
             PathList.append(Entry);
     }
-    return true;
+}
+
+// The settings file that the last load could not decode; the next save keeps it aside first, so
+// that its path list can still be recovered by hand.
+QString UnreadableFile;
+
+void KeepUnreadableAside(const QString& Path) {
+    const QByteArray From = QFile::encodeName(Path);
+    const QByteArray To = QFile::encodeName(Path + QLatin1String(SettingsFormat::UnreadableSuffix));
+    if (::rename(From.constData(), To.constData()) != 0 && errno != ENOENT)
+        throw EKelvarnError(QStringLiteral("Cannot rename file \"%1\". %2").arg(Path, SystemErrorText(errno)));
 }
 
 } // namespace
+
+bool IsCurrentFormatFile(const QByteArray& Content) {
+    TSettingsStream File(Content);
+    try {
+        return ReadSettingsString(File) == QLatin1String(SettingsFormat::Magic);
+    } catch (const std::exception&) {
+        return false;
+    }
+}
 
 bool SaveSettings() {
     TSettingsStream Record;
@@ -89,8 +105,8 @@ bool SaveSettings() {
     TSettingsKeys Keys;
     DeriveSettingsKeys(Salt, Keys);
     QByteArray Ciphertext(Record.Bytes().constData(), Record.Bytes().size());
-    HmacCtrXor(Ciphertext, Keys.Encryption, Nonce);
-    const QByteArray Mac = HmacSha256(Keys.Mac, ConcatBytes(Nonce, Ciphertext));
+    HmacCtrXor(Ciphertext, Keys.Encryption.Value, Nonce);
+    const QByteArray Mac = HmacSha256(Keys.Mac.Value, ConcatBytes(Nonce, Ciphertext));
 
     TSettingsStream File;
     WriteSettingsString(File, QLatin1String(SettingsFormat::Magic));
@@ -102,12 +118,16 @@ bool SaveSettings() {
 
     const QString Path = SettingsFilePath();
     QDir().mkpath(QFileInfo(Path).absolutePath());
+    if (UnreadableFile == Path)
+        KeepUnreadableAside(Path);
     ReplaceFileContents(Path, File.Bytes());
+    UnreadableFile.clear();
     return true;
 }
 
 bool LoadSettings() {
     PathList.clear();
+    UnreadableFile.clear();
     const QString Path = SettingsFilePath();
     if (!QFileInfo(Path).isFile())
         return true;
@@ -115,14 +135,16 @@ bool LoadSettings() {
     if (Content.isEmpty())
         return true;
     try {
-        if (LoadCurrentFormat(Content))
+        // A file with the current magic is damaged or foreign when it fails; the legacy reader
+        // would only misread it.
+        if (IsCurrentFormatFile(Content)) {
+            LoadCurrentFormat(Content);
+            return true;
+        }
+        if (LoadLegacySettings(Path))
             return true;
     } catch (const std::exception&) {
-        // Not the current format after all: the legacy reader gets its chance.
     }
-    try {
-        return LoadLegacySettings(Path);
-    } catch (const std::exception&) {
-        return false;
-    }
+    UnreadableFile = Path;
+    return false;
 }

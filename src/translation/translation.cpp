@@ -69,6 +69,8 @@ QStringList CandidateFolders() {
     if (!GFolderOverride.isEmpty())
         return {GFolderOverride};
     QStringList Folders{ProgramFolder()};
+    // An installed program finds its data beside bin/, wherever the tree was installed to.
+    Folders.append(QDir::cleanPath(ProgramFolder() + QStringLiteral("/../share/nvlkelvarn")));
 #ifdef KELVARN_DATA_DIR
     Folders.append(QStringLiteral(KELVARN_DATA_DIR));
 #endif

@@ -83,29 +83,6 @@ void MakeTree(const QString& Root) {
     WriteFile(Root + "/big.bin", PseudoRandom(4 * 1024 * 1024 + 17, 11), 0640);
 }
 
-// Relative path -> what must survive a round trip: kind, content digest and file mode.
-QMap<QString, QString> Snapshot(const QString& Root) {
-    QMap<QString, QString> Items;
-    QDirIterator It(Root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (It.hasNext()) {
-        const QString Path = It.next();
-        const QString Rel = QDir(Root).relativeFilePath(Path);
-        struct stat St {};
-        if (::lstat(Enc(Path).constData(), &St) != 0) {
-            Items.insert(Rel, QStringLiteral("unreadable"));
-        } else if (S_ISDIR(St.st_mode)) {
-            Items.insert(Rel, QStringLiteral("folder"));
-        } else {
-            const QByteArray Digest = QCryptographicHash::hash(ReadFile(Path), QCryptographicHash::Sha256).toHex();
-            Items.insert(Rel, QStringLiteral("file %1 mode %2")
-                                  .arg(QString::fromLatin1(Digest))
-                                  .arg(St.st_mode & 07777, 4, 8, QLatin1Char('0')));
-        }
-    }
-    return Items;
-}
-
 QStringList FolderNames(const QString& Folder) {
     return QDir(Folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
@@ -133,7 +110,7 @@ private slots:
         QTemporaryDir Tmp;
         const QString Source = Tmp.path() + QString::fromUtf8("/Trésor ü");
         MakeTree(Source);
-        const QMap<QString, QString> Original = Snapshot(Source);
+        const QMap<QString, QString> Original = TreeSnapshot(Source, false);
         QVERIFY(Original.size() > 15);
 
         const TRun Created = RunKvlocker({"create", "--password-stdin", Source}, Line(Password));
@@ -142,7 +119,7 @@ private slots:
         QVERIFY2(RecoveryCodePattern.match(Code).hasMatch(), Created.Out.constData());
         const QString Locker = Source + ".kvlocker";
         QVERIFY(QFileInfo(Locker).isFile());
-        QCOMPARE(Snapshot(Source), Original);
+        QCOMPARE(TreeSnapshot(Source, false), Original);
         // Nothing but the source and its locker: no temporary file left beside them.
         QCOMPARE(FolderNames(Tmp.path()),
                  QStringList({QString::fromUtf8("Trésor ü"), QString::fromUtf8("Trésor ü.kvlocker")}));
@@ -151,13 +128,13 @@ private slots:
         const TRun Extracted = RunKvlocker({"extract", "--password-stdin", Locker, ByPassword}, Line(Password));
         QCOMPARE(Extracted.Exit, 0);
         QCOMPARE(FolderNames(ByPassword), QStringList({QString::fromUtf8("Trésor ü")}));
-        QCOMPARE(Snapshot(ByPassword + QString::fromUtf8("/Trésor ü")), Original);
+        QCOMPARE(TreeSnapshot(ByPassword + QString::fromUtf8("/Trésor ü"), false), Original);
 
         const QString ByCode = Tmp.path() + "/by-code/missing/parents";
         const TRun Recovered = RunKvlocker({"extract", "--password-stdin", Locker, ByCode}, Line(Code));
         QCOMPARE(Recovered.Exit, 0);
         QVERIFY(Recovered.Err.contains("recovery code"));
-        QCOMPARE(Snapshot(ByCode + QString::fromUtf8("/Trésor ü")), Original);
+        QCOMPARE(TreeSnapshot(ByCode + QString::fromUtf8("/Trésor ü"), false), Original);
 
         QCOMPARE(RunKvlocker({"verify", "--password-stdin", Locker}, Line(Password)).Exit, 0);
         const TRun VerifyByCode = RunKvlocker({"verify", "--password-stdin", Locker}, Line(Code));
@@ -174,14 +151,14 @@ private slots:
         WriteFile(Source + "/sub/foo", "f");
         WriteFile(Source + "/sub/bar", "b");
         WriteFile(Source + "/sub/shown", "s");
-        const QMap<QString, QString> Original = Snapshot(Source);
+        const QMap<QString, QString> Original = TreeSnapshot(Source, false);
         QVERIFY(!Create(Source, Tmp.path() + "/listed.kvlocker").isEmpty());
         QCOMPARE(RunKvlocker({"extract", "--password-stdin", Tmp.path() + "/listed.kvlocker", Tmp.path() + "/out"},
                              Line(Password))
                      .Exit,
                  0);
         QCOMPARE(ReadFile(Tmp.path() + "/out/listed/sub/.hidden"), QByteArray("foo\nbar\n"));
-        QCOMPARE(Snapshot(Tmp.path() + "/out/listed"), Original);
+        QCOMPARE(TreeSnapshot(Tmp.path() + "/out/listed", false), Original);
     }
 
     void defaultNamesForFileAndFolder() {

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCryptographicHash>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QString>
 
 #include <sys/stat.h>
@@ -28,4 +31,32 @@ inline bool WriteTestFile(const QString& Path, const QByteArray& Data, int Mode 
 inline QByteArray ReadTestFile(const QString& Path, const QByteArray& Missing = QByteArray()) {
     QFile File(Path);
     return File.open(QIODevice::ReadOnly) ? File.readAll() : Missing;
+}
+
+// Relative path -> what must survive a round trip: a file's content digest and mode, and for a
+// folder its mode too when WithFolderModes (a folder moved into place gets its mode last, so
+// a crash may leave it with another).
+inline QMap<QString, QString> TreeSnapshot(const QString& Root, bool WithFolderModes = true) {
+    QMap<QString, QString> Items;
+    QDirIterator It(Root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (It.hasNext()) {
+        const QString Path = It.next();
+        const QString Rel = QDir(Root).relativeFilePath(Path);
+        struct stat St {};
+        if (::lstat(Enc(Path).constData(), &St) != 0) {
+            Items.insert(Rel, QStringLiteral("unreadable"));
+        } else if (S_ISDIR(St.st_mode)) {
+            Items.insert(Rel, WithFolderModes
+                                  ? QStringLiteral("folder mode %1").arg(St.st_mode & 07777, 4, 8, QLatin1Char('0'))
+                                  : QStringLiteral("folder"));
+        } else {
+            const QByteArray Digest =
+                QCryptographicHash::hash(ReadTestFile(Path, "?unreadable"), QCryptographicHash::Sha256).toHex();
+            Items.insert(Rel, QStringLiteral("file %1 mode %2")
+                                  .arg(QString::fromLatin1(Digest))
+                                  .arg(St.st_mode & 07777, 4, 8, QLatin1Char('0')));
+        }
+    }
+    return Items;
 }

@@ -348,5 +348,80 @@ wmctrl -F -c "$MAIN_TITLE" || fail "wmctrl found no window '$MAIN_TITLE' to clos
 expect_exit "$RIGHT" 0
 echo "ok e: the right password opened the main window; closing it ended the program with status 0"
 
+# --- f. The whole path: add a folder from the menu, hide it, start again, unhide it -------------------
+
+# Opens the menu bar with Alt, walks RIGHT menus to the right and DOWN items down, and chooses.
+choose_menu_item() {
+    local Right=$1 Down=$2 I
+    press alt
+    sleep 0.3
+    for ((I = 0; I < Right; I++)); do press Right; done
+    press Down
+    sleep 0.3
+    for ((I = 0; I < Down; I++)); do press Down; done
+    press Return
+}
+
+# Starts the program, types the password and waits for the main window; sets APP_PID and WINDOW.
+start_unlocked() {
+    start_app "$1"
+    wait_for_window "$APP_PID" "$ENTER_TITLE"
+    focus_window "$WINDOW"
+    type_text "$PASSWORD"
+    press Return
+    wait_for_window "$APP_PID" "$MAIN_TITLE"
+    focus_window "$WINDOW"
+}
+
+STEP="preparing a folder to protect"
+DATA="$WORK/home/Private papers"
+mkdir -p "$DATA/letters/2026" "$DATA/empty"
+printf 'Dear diary,\n' >"$DATA/letters/2026/diary.txt"
+head -c 3000000 /dev/urandom >"$DATA/scan.bin"
+printf 'keep me' >"$DATA/.dotfile"
+chmod 600 "$DATA/letters/2026/diary.txt"
+cp -a "$DATA" "$WORK/original"
+
+STEP="adding the folder through File > Add Folder..."
+start_unlocked hide
+HIDER=$APP_PID
+choose_menu_item 0 0
+wait_for_window "$HIDER" "Select folder to add"
+CHOOSER=$WINDOW
+focus_window "$CHOOSER"
+shot add-folder-chooser
+type_text "$DATA"
+press Return
+wait_until "$STEP_TIMEOUT" has_no_window "$HIDER" "Select folder to add" || fail "the folder chooser stayed open"
+wait_for_window "$HIDER" "$MAIN_TITLE"
+focus_window "$WINDOW"
+
+STEP="hiding it through Encrypt > Encrypt & Hide All"
+choose_menu_item 1 2
+locker_made() { [ -f "$DATA.kvlocker" ] && [ ! -e "$DATA" ]; }
+wait_until "$STEP_TIMEOUT" locker_made || fail "the folder was not turned into its locker"
+has_no_window "$HIDER" "$BOX_TITLE" || fail "a message box appeared while hiding"
+shot hidden-main
+wmctrl -F -c "$MAIN_TITLE" || fail "wmctrl found no window '$MAIN_TITLE' to close"
+expect_exit "$HIDER" 0
+[ ! -e "$DATA.kvlocker.tmp" ] || fail "a temporary locker was left behind"
+grep -qx "Private papers.kvlocker" "$WORK/home/.hidden" || fail "the locker is not listed in .hidden"
+echo "ok f1: the folder was added from the menu and hidden; the program ended with status 0"
+
+STEP="unhiding it after a new start"
+start_unlocked unhide
+UNHIDER=$APP_PID
+shot unhide-main
+choose_menu_item 1 3
+folder_back() { [ -d "$DATA" ] && [ ! -e "$DATA.kvlocker" ]; }
+wait_until "$STEP_TIMEOUT" folder_back || fail "the folder did not come back from its locker"
+has_no_window "$UNHIDER" "$BOX_TITLE" || fail "a message box appeared while unhiding"
+wmctrl -F -c "$MAIN_TITLE" || fail "wmctrl found no window '$MAIN_TITLE' to close"
+expect_exit "$UNHIDER" 0
+diff -r "$WORK/original" "$DATA" >&2 || fail "the folder came back different"
+[ "$(cd "$WORK/original" && find . -printf '%p %m %s\n' | sort)" = "$(cd "$DATA" && find . -printf '%p %m %s\n' | sort)" ] ||
+    fail "names, permissions or sizes came back different"
+echo "ok f2: after a new start and the password, the folder came back byte for byte"
+
 PASSED=1
 echo "PASS"

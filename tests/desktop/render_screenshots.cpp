@@ -9,8 +9,10 @@
 #include "AppIcons.h"
 #include "DialogSeam.h"
 #include "LanguageDirection.h"
+#include "OpenLockerFileDialog.h"
 #include "PlatformEnvironment.h"
 #include "PlatformUserStore.h"
+#include "ShellBrowser.h"
 #include "UnitMain.h"
 #include "UnitPassword.h"
 #include "VisualStyle.h"
@@ -103,8 +105,12 @@ QStringList MakeFixture(const QString& Home) {
     WriteFile(Passport, QByteArray(3072, 'p'));
     const QString Diary = Home + QStringLiteral("/Diary");
     WriteFile(Diary + QStringLiteral("/2025-03.txt"), "A quiet month.\n");
+    // A locker whose path is no longer listed: what Import Locker is for.
+    const QString Letters = Home + QStringLiteral("/Documents/Old letters");
+    WriteFile(Letters + QStringLiteral("/1998.txt"), "Dear Anna,\n");
     HideFolder(Family);
     HideFolder(Diary);
+    HideFolder(Letters);
     return {Tax, Family, Passport, Diary};
 }
 
@@ -213,6 +219,22 @@ void RenderLanguage(const QString& Code, const QStringList& Rows, const QString&
         Main.hide();
     }
 
+    {
+        // The import chooser in the folder of the lost locker, with the locker selected.
+        TfrmOpenLocker Import;
+        const QString Documents = QFileInfo(Rows.at(0)).path();
+        const QString Lost = Documents + QStringLiteral("/Old letters.kvlocker");
+        Import.JamShellList1->SetFolder(Documents);
+        QElapsedTimer Waited;
+        Waited.start();
+        while (!Import.JamShellList1->SelectPath(Lost)) {
+            if (Waited.elapsed() > 10000)
+                Die(QStringLiteral("the import chooser does not list ") + Lost);
+            Settle(50);
+        }
+        Capture(&Import, Out + QStringLiteral("/import") + Suffix);
+        Import.hide();
+    }
     {
         TfrmPassword Password;
         Capture(&Password, Out + QStringLiteral("/password") + Suffix);

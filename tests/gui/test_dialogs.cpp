@@ -4,7 +4,9 @@
 #include "uPasswordSet.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QtTest>
 
@@ -18,6 +20,19 @@ class TestDialogs : public QObject {
     Q_OBJECT
 
 private slots:
+    // In a right-to-left layout every line of a box keeps to the right, a Latin one too.
+    void rightToLeftBoxAlignsEveryLineRight() {
+        TGuiFixture Fixture;
+        QApplication::setLayoutDirection(Qt::RightToLeft);
+        const std::unique_ptr<QMessageBox> Box =
+            MakeMessageBox(QStringLiteral("NVL Kelvarn\r\n\u0627\u0644\u0625\u0635\u062F\u0627\u0631: 2.3"),
+                           TMsgKind::Information, TMsgButtons::OK);
+        const auto* Label = Box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+        QVERIFY(Label);
+        QCOMPARE(Label->alignment() & (Qt::AlignHorizontal_Mask | Qt::AlignAbsolute),
+                 Qt::AlignRight | Qt::AlignAbsolute);
+    }
+
     void textRules_data() {
         QTest::addColumn<QString>("A");
         QTest::addColumn<QString>("B");

@@ -309,14 +309,14 @@ private slots:
         ::chmod(Enc(At(QStringLiteral("victim/sub"))).constData(), 0555);
         SetHiddenAttributes(At(QStringLiteral("victim/sub/secret")), true, false);
         DeletePath(At(QStringLiteral("victim")));
-        QVERIFY(!PathExists(At(QStringLiteral("victim"))));
+        QVERIFY(!Fs::PathExists(At(QStringLiteral("victim"))));
         QCOMPARE(ReadTestFile(At(QStringLiteral("outside/keep.txt"))), QByteArray("keep"));
         // A read-only, hidden file goes too, and so does the .hidden entry that hid it.
         QVERIFY(WriteTestFile(At(QStringLiteral("ro.txt")), "x", 0444));
         SetHiddenAttributes(At(QStringLiteral("ro.txt")), true, true);
-        QVERIFY(GetFileAttributes(At(QStringLiteral("ro.txt"))) & Attr::Hidden);
+        QVERIFY(Fs::GetFileAttributes(At(QStringLiteral("ro.txt"))) & Attr::Hidden);
         QVERIFY(TryDeletePath(At(QStringLiteral("ro.txt"))));
-        QVERIFY(!PathExists(At(QStringLiteral("ro.txt"))));
+        QVERIFY(!Fs::PathExists(At(QStringLiteral("ro.txt"))));
         QVERIFY(!ReadTestFile(At(QStringLiteral(".hidden"))).contains("ro.txt"));
         QVERIFY(TryDeletePath(At(QStringLiteral("never-there"))));
     }
@@ -330,9 +330,9 @@ private slots:
             QCOMPARE(Error.Message(), QStringLiteral("Path not found: ") + At(QStringLiteral("none")));
         }
         SetHiddenAttributes(At(QStringLiteral("report.pdf")), true, false);
-        QVERIFY(GetFileAttributes(At(QStringLiteral("report.pdf"))) & Attr::Hidden);
+        QVERIFY(Fs::GetFileAttributes(At(QStringLiteral("report.pdf"))) & Attr::Hidden);
         SetHiddenAttributes(At(QStringLiteral("report.pdf")), false, true);
-        QVERIFY(!(GetFileAttributes(At(QStringLiteral("report.pdf"))) & Attr::Hidden));
+        QVERIFY(!(Fs::GetFileAttributes(At(QStringLiteral("report.pdf"))) & Attr::Hidden));
     }
 };
 

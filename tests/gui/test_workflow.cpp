@@ -1,5 +1,6 @@
 #include "GuiTestSupport.h"
 #include "PathRules.h"
+#include "PlatformDirHandle.h"
 #include "PlatformFiles.h"
 #include "TestFiles.h"
 #include "UnitMain.h"
@@ -18,25 +19,20 @@
 
 namespace {
 
-// Relative path -> content (folders end in "/") and mode, for comparing trees.
-QMap<QString, QString> Snapshot(const QString& Root) {
-    QMap<QString, QString> Tree;
-    QDirIterator It(Root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (It.hasNext()) {
-        const QString Path = It.next();
-        struct stat St {};
-        ::lstat(QFile::encodeName(Path).constData(), &St);
-        const QString Mode = QString::number(St.st_mode & 0777, 8);
-        Tree[Path.mid(Root.size())] = S_ISDIR(St.st_mode)
-                                          ? QStringLiteral("/ ") + Mode
-                                          : QString::fromUtf8(ReadTestFile(Path)) + QLatin1Char(' ') + Mode;
+// The counters seen during a batch: "First/N" first, "N/N" last, never going back.
+bool CountsUp(const QStringList& Counters, int First, int N) {
+    int Last = First;
+    for (const QString& Counter : Counters) {
+        const QStringList Parts = Counter.split(QLatin1Char('/'));
+        if (Parts.size() != 2 || Parts.at(1).toInt() != N || Parts.at(0).toInt() < Last)
+            return false;
+        Last = Parts.at(0).toInt();
     }
-    return Tree;
+    return !Counters.isEmpty() && Counters.first() == QStringLiteral("%1/%2").arg(First).arg(N) && Last == N;
 }
 
 bool HiddenInListing(const QString& Path) {
-    return GetFileAttributes(Path) & Attr::Hidden;
+    return Fs::GetFileAttributes(Path) & Attr::Hidden;
 }
 
 } // namespace
@@ -72,19 +68,19 @@ private slots:
         TfrmMain Window;
         Window.chkStrongHide->setChecked(Strong);
         const QString Path = At(Name);
-        const QMap<QString, QString> Before = Snapshot(FTree.path());
+        const QMap<QString, QString> Before = TreeSnapshot(FTree.path());
         QString ErrorText;
         QVERIFY2(Window.HidePathIntoLocker(Path, ErrorText), qPrintable(ErrorText));
-        QVERIFY(!PathExists(Path));
-        QVERIFY(FileExists(LockerPathFor(Path)));
-        QVERIFY(!PathExists(LockerPathFor(Path) + QStringLiteral(".tmp")));
+        QVERIFY(!Fs::PathExists(Path));
+        QVERIFY(Fs::FileExists(LockerPathFor(Path)));
+        QVERIFY(!Fs::PathExists(LockerPathFor(Path) + QStringLiteral(".tmp")));
         QVERIFY(HiddenInListing(LockerPathFor(Path)));
         QString Message;
         QVERIFY(VerifyLocker(LockerPathFor(Path), QStringLiteral("pw"), Message));
 
         QVERIFY2(Window.RestorePathFromLocker(Path, ErrorText), qPrintable(ErrorText));
-        QVERIFY(!PathExists(LockerPathFor(Path)));
-        QCOMPARE(Snapshot(FTree.path()), Before);
+        QVERIFY(!Fs::PathExists(LockerPathFor(Path)));
+        QCOMPARE(TreeSnapshot(FTree.path()), Before);
     }
 
     void refusals() {
@@ -104,7 +100,55 @@ private slots:
         // A stale temporary file from a crash is no obstacle.
         QVERIFY(WriteTestFile(At(QStringLiteral("Plans.kvlocker.tmp")), "half written"));
         QVERIFY2(Window.HidePathIntoLocker(At(QStringLiteral("Plans")), ErrorText), qPrintable(ErrorText));
-        QVERIFY(!PathExists(At(QStringLiteral("Plans.kvlocker.tmp"))));
+        QVERIFY(!Fs::PathExists(At(QStringLiteral("Plans.kvlocker.tmp"))));
+    }
+
+    // A folder of the source swapped for a link while the source is deleted: the link goes, and
+    // what it leads to stays.
+    void sourceDeletionNeverFollowsALink() {
+        TGuiFixture Fixture;
+        GeneralPassword = QStringLiteral("pw");
+        TfrmMain Window;
+        QVERIFY(WriteTestFile(At(QStringLiteral("outside/keep.txt")), "keep"));
+        const QString Deep = At(QStringLiteral("Plans/deep"));
+        SetFileStepHookForTest([&](const char* Step, const QString& Path) {
+            if (QByteArray(Step) == "DeletePath:descend" && Path == Deep) {
+                QDir(Deep).removeRecursively();
+                QFile::link(At(QStringLiteral("outside")), Deep);
+            }
+        });
+        QString ErrorText;
+        const bool Hidden = Window.HidePathIntoLocker(At(QStringLiteral("Plans")), ErrorText);
+        SetFileStepHookForTest(nullptr);
+        QVERIFY2(Hidden, qPrintable(ErrorText));
+        QCOMPARE(ReadTestFile(At(QStringLiteral("outside/keep.txt"))), QByteArray("keep"));
+        QVERIFY(!Fs::PathExists(At(QStringLiteral("Plans"))));
+        QString Message;
+        QVERIFY(VerifyLocker(At(QStringLiteral("Plans.kvlocker")), QStringLiteral("pw"), Message));
+    }
+
+    // Something takes Path's name while the locker is being extracted: it is never replaced, the
+    // extracted copy is removed, and the locker stays, hidden again.
+    void restoreNeverReplacesAnItemThatAppears() {
+        TGuiFixture Fixture;
+        GeneralPassword = QStringLiteral("pw");
+        TfrmMain Window;
+        const QString Path = At(QStringLiteral("Plans"));
+        QString ErrorText;
+        QVERIFY(Window.HidePathIntoLocker(Path, ErrorText));
+        SetFileStepHookForTest([&](const char* Step, const QString&) {
+            if (QByteArray(Step) == "Extract:flushed")
+                WriteTestFile(Path, "arrived meanwhile");
+        });
+        const bool Restored = Window.RestorePathFromLocker(Path, ErrorText);
+        SetFileStepHookForTest(nullptr);
+        QVERIFY(!Restored);
+        QVERIFY2(ErrorText.endsWith(QStringLiteral("\r\n(Partial decrypted output was removed.)")),
+                 qPrintable(ErrorText));
+        QCOMPARE(ReadTestFile(Path), QByteArray("arrived meanwhile"));
+        QVERIFY(HiddenInListing(LockerPathFor(Path)));
+        QCOMPARE(QDir(FTree.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 (QStringList{".hidden", "note.txt", "Plans", "Plans.kvlocker"}));
     }
 
     void wrongPasswordLeavesTheLocker() {
@@ -116,8 +160,8 @@ private slots:
         GeneralPassword = QStringLiteral("other");
         QVERIFY(!Window.RestorePathFromLocker(At(QStringLiteral("Plans")), ErrorText));
         QCOMPARE(ErrorText, QStringLiteral("Invalid password or recovery code."));
-        QVERIFY(!PathExists(At(QStringLiteral("Plans"))));
-        QVERIFY(FileExists(At(QStringLiteral("Plans.kvlocker"))));
+        QVERIFY(!Fs::PathExists(At(QStringLiteral("Plans"))));
+        QVERIFY(Fs::FileExists(At(QStringLiteral("Plans.kvlocker"))));
         QVERIFY(HiddenInListing(At(QStringLiteral("Plans.kvlocker"))));
         QCOMPARE(QDir(FTree.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                  (QStringList{".hidden", "note.txt", "Plans.kvlocker"}));
@@ -147,7 +191,7 @@ private slots:
         QCOMPARE(Lines.value(1), At(QStringLiteral("note.txt")));
         QCOMPARE(Lines.last(), QStringLiteral("Cancel - skip this item."));
         QCOMPARE(ReadTestFile(At(QStringLiteral("note.txt"))), NoteAfter);
-        QCOMPARE(FileExists(At(QStringLiteral("note.txt.kvlocker"))), LockerAfter);
+        QCOMPARE(Fs::FileExists(At(QStringLiteral("note.txt.kvlocker"))), LockerAfter);
     }
 
     void conflictYesKeepsThePathWhenExtractionFails() {
@@ -161,7 +205,7 @@ private slots:
         DialogSeam::QueueResult(TMsgResult::Yes);
         QVERIFY(!Window.RestorePathFromLocker(At(QStringLiteral("note.txt")), ErrorText));
         QCOMPARE(ReadTestFile(At(QStringLiteral("note.txt"))), QByteArray("newer"));
-        QVERIFY(FileExists(At(QStringLiteral("note.txt.kvlocker"))));
+        QVERIFY(Fs::FileExists(At(QStringLiteral("note.txt.kvlocker"))));
     }
 
     void stopDuringWork() {
@@ -179,9 +223,9 @@ private slots:
         Presser.start(0);
         Window.ListViewPaths->topLevelItem(0)->setSelected(true);
         Window.btnEncryptAndHideSelectedClick();
-        QVERIFY(DirectoryExists(At(QStringLiteral("Big"))));
-        QVERIFY(!PathExists(At(QStringLiteral("Big.kvlocker"))));
-        QVERIFY(!PathExists(At(QStringLiteral("Big.kvlocker.tmp"))));
+        QVERIFY(Fs::DirectoryExists(At(QStringLiteral("Big"))));
+        QVERIFY(!Fs::PathExists(At(QStringLiteral("Big.kvlocker"))));
+        QVERIFY(!Fs::PathExists(At(QStringLiteral("Big.kvlocker.tmp"))));
         QVERIFY(!Window.FBusy);
         QCOMPARE(DialogSeam::Shown().size(), 1);
         QCOMPARE(DialogSeam::Shown().last().Text, QStringLiteral("Error hiding: ") + At(QStringLiteral("Big")) +
@@ -190,13 +234,72 @@ private slots:
         QString ErrorText;
         QVERIFY(Window.HidePathIntoLocker(At(QStringLiteral("Big")), ErrorText));
         Window.btnDecryptAndUnhideSelectedClick();
-        QVERIFY(!PathExists(At(QStringLiteral("Big"))));
-        QVERIFY(FileExists(At(QStringLiteral("Big.kvlocker"))));
+        QVERIFY(!Fs::PathExists(At(QStringLiteral("Big"))));
+        QVERIFY(Fs::FileExists(At(QStringLiteral("Big.kvlocker"))));
         const QStringList Left = QDir(FTree.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
         QVERIFY2(std::none_of(Left.begin(), Left.end(), [](const QString& N) { return N.contains("staging"); }),
                  qPrintable(Left.join(',')));
         QCOMPARE(DialogSeam::Shown().size(), 2);
         QVERIFY(DialogSeam::Shown().last().Text.startsWith(QStringLiteral("Error unhiding: ")));
+    }
+
+    // Remove brings a hidden row's item back before the row goes; when that fails, the row stays.
+    void removeRestoresAHiddenRow() {
+        TGuiFixture Fixture;
+        GeneralPassword = QStringLiteral("pw");
+        PathList = {At(QStringLiteral("Plans")), At(QStringLiteral("note.txt"))};
+        TfrmMain Window;
+        const QMap<QString, QString> Before = TreeSnapshot(At(QStringLiteral("Plans")));
+        QString ErrorText;
+        QVERIFY(Window.HidePathIntoLocker(At(QStringLiteral("Plans")), ErrorText));
+        QVERIFY(Window.HidePathIntoLocker(At(QStringLiteral("note.txt")), ErrorText));
+
+        GeneralPassword = QStringLiteral("not the one");
+        Window.ListViewPaths->topLevelItem(1)->setSelected(true);
+        DialogSeam::QueueResult(TMsgResult::OK);
+        Window.btnRemoveClick();
+        QCOMPARE(DialogSeam::Shown().last().Text, QStringLiteral("Error removing: ") + At(QStringLiteral("note.txt")) +
+                                                      QStringLiteral("\r\nInvalid password or recovery code."));
+        QCOMPARE(Window.ListViewPaths->topLevelItemCount(), 2);
+
+        GeneralPassword = QStringLiteral("pw");
+        Window.ListViewPaths->clearSelection();
+        Window.ListViewPaths->topLevelItem(0)->setSelected(true);
+        DialogSeam::QueueResult(TMsgResult::OK);
+        Window.btnRemoveClick();
+        QCOMPARE(Window.ListViewPaths->topLevelItemCount(), 1);
+        QCOMPARE(TreeSnapshot(At(QStringLiteral("Plans"))), Before);
+        QVERIFY(!Fs::PathExists(At(QStringLiteral("Plans.kvlocker"))));
+        PathList.clear();
+        QVERIFY(LoadSettings());
+        QCOMPARE(PathList, QStringList{At(QStringLiteral("note.txt"))});
+    }
+
+    // Closing the window during a batch stops it; the window closes once the work has cleaned up.
+    void closeWhileBusy() {
+        TGuiFixture Fixture;
+        GeneralPassword = QStringLiteral("pw");
+        QVERIFY(WriteTestFile(At(QStringLiteral("Big/blob")), QByteArray(40 << 20, 'b')));
+        PathList = {At(QStringLiteral("Big"))};
+        TfrmMain Window;
+        Window.show();
+        QSignalSpy Closed(&Window, &TfrmMain::Closed);
+        bool Asked = false;
+        QTimer Closer;
+        connect(&Closer, &QTimer::timeout, this, [&] {
+            if (Window.FBusy && !Asked && Window.lblStatus->text() == QStringLiteral("1/1")) {
+                Asked = true;
+                QVERIFY(!Window.close()); // refused for now
+            }
+        });
+        Closer.start(0);
+        Window.btnEncryptAndHideAllClick();
+        QVERIFY(Asked);
+        QTRY_COMPARE(Closed.count(), 1);
+        QVERIFY(!Window.isVisible());
+        QVERIFY(Fs::DirectoryExists(At(QStringLiteral("Big"))));
+        QVERIFY(!Fs::PathExists(At(QStringLiteral("Big.kvlocker"))));
+        QVERIFY(!Fs::PathExists(At(QStringLiteral("Big.kvlocker.tmp"))));
     }
 
     void hideAllAndChangePassword() {
@@ -220,9 +323,9 @@ private slots:
         Watch.start(0);
         Window.btnEncryptAndHideAllClick();
         for (const char* Name : {"a", "b", "c", "d", "e"})
-            QVERIFY(FileExists(At(QStringLiteral("five/") + QLatin1String(Name) + QStringLiteral(".kvlocker"))));
+            QVERIFY(Fs::FileExists(At(QStringLiteral("five/") + QLatin1String(Name) + QStringLiteral(".kvlocker"))));
         QVERIFY(DialogSeam::Shown().isEmpty());
-        QVERIFY(Counters.contains(QStringLiteral("5/5")));
+        QVERIFY2(CountsUp(Counters, 0, 5), qPrintable(Counters.join(' ')));
 
         // Three hidden and two visible: only the three are re-made, under the new password.
         QVERIFY(Window.RestorePathFromLocker(At(QStringLiteral("five/a")), ErrorText));
@@ -237,8 +340,7 @@ private slots:
         });
         Window.btnChangePasswordClick();
         QCOMPARE(GeneralPassword, QStringLiteral("new"));
-        QCOMPARE(Counters.first(), QStringLiteral("0/6"));
-        QVERIFY(Counters.contains(QStringLiteral("6/6")));
+        QVERIFY2(CountsUp(Counters, 0, 6), qPrintable(Counters.join(' ')));
         for (const char* Name : {"b", "d", "e"}) {
             QString Message;
             QVERIFY(VerifyLocker(At(QStringLiteral("five/") + QLatin1String(Name) + QStringLiteral(".kvlocker")),

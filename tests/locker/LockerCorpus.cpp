@@ -1,7 +1,7 @@
 #include "LockerCorpus.h"
 
 #include "PlatformFiles.h"
-#include "uLockerCrypto.h"
+#include "uCryptoProvider.h"
 #include "uLockerFormat.h"
 #include "uSecurityUtils.h"
 
@@ -248,18 +248,27 @@ QList<TCorpusCase> BuildLockerCorpus() {
                       {"above_limit", 10000001, Cost},
                       {"huge", 0x7FFFFFFF, Cost}};
         for (const auto& Count : Counts) {
+            // A slot with a damaged count is skipped and the other one tried; when none opens, the
+            // password slot's reason is given.
             QByteArray B = Valid;
             PutInt32At(B, 13, Count.Value);
             Add(QStringLiteral("password_iterations_%1").arg(QLatin1String(Count.Name)), B, Count.Message,
                 Count.Message);
+            Expect(Add(QStringLiteral("password_iterations_%1_recovery_code").arg(QLatin1String(Count.Name)), B,
+                       Extracted, Count.Message, true, CorpusRecoveryCode),
+                   ValidFolderPaths);
             // The recovery slot is tried only when the password slot does not open.
             B = Valid;
             PutInt32At(B, 65, Count.Value);
             Expect(Add(QStringLiteral("recovery_iterations_%1_password").arg(QLatin1String(Count.Name)), B, Extracted,
                        Ok, true),
                    ValidFolderPaths);
-            Add(QStringLiteral("recovery_iterations_%1_recovery_code").arg(QLatin1String(Count.Name)), B, Count.Message,
-                Ok, false, CorpusRecoveryCode);
+            Add(QStringLiteral("recovery_iterations_%1_recovery_code").arg(QLatin1String(Count.Name)), B, NoSlot, Ok,
+                false, CorpusRecoveryCode);
+            // Both counts damaged: nothing opens, with the password slot's reason.
+            PutInt32At(B, 13, Count.Value);
+            Add(QStringLiteral("both_iterations_%1_recovery_code").arg(QLatin1String(Count.Name)), B, Count.Message,
+                Count.Message, false, CorpusRecoveryCode);
         }
         QByteArray B = Valid;
         PutInt32At(B, 13, 2);

@@ -94,7 +94,7 @@ private slots:
         const TLockerResult R = ExtractLocker(FLocker, Dest, "wrong");
         QVERIFY(!R.Success);
         QCOMPARE(R.MessageText, QStringLiteral("Invalid password or recovery code."));
-        QVERIFY(!PathExists(Dest));
+        QVERIFY(!Fs::PathExists(Dest));
     }
 
     void missingLockerAndEmptyDestination() {
@@ -154,7 +154,7 @@ private slots:
         const TLockerResult Again = ExtractLocker(FLocker, Out.filePath("dest"), Password);
         QVERIFY2(Again.Success, qPrintable(Again.MessageText));
         QCOMPARE(ReadTestFile(Root + "/plain.txt"), QByteArray("plain"));
-        QVERIFY(FileExists(Root + "/plain.txt"));
+        QVERIFY(Fs::FileExists(Root + "/plain.txt"));
         QCOMPARE(ReadTestFile(Out.filePath("target-file")), QByteArray("untouched"));
 
         // The root folder itself as a planted link.
@@ -224,7 +224,7 @@ private slots:
         const TLockerResult R = ExtractLocker(Out.filePath("l.kvlocker"), Out.filePath("d"), CorpusPassword);
         QVERIFY2(R.Success, qPrintable(R.MessageText));
         QCOMPARE(DescribeItem(Out.filePath("d/f.bin")).section(' ', 1, 1), QString::number(Mode, 8));
-        QVERIFY(!(GetFileAttributes(Out.filePath("d/f.bin")) & (Attr::Hidden | Attr::System)));
+        QVERIFY(!(Fs::GetFileAttributes(Out.filePath("d/f.bin")) & (Attr::Hidden | Attr::System)));
     }
 
     // A cancelled extraction leaves nothing: what it wrote was still in its private folder.
@@ -261,7 +261,7 @@ private slots:
         QVERIFY(Changed);
         QVERIFY(!R.Success);
         QCOMPARE(R.MessageText, QStringLiteral("Invalid password or recovery code."));
-        QVERIFY(!PathExists(Dest));
+        QVERIFY(!Fs::PathExists(Dest));
         QVERIFY(ReadTestFile(Locker) != Before);
     }
 
@@ -304,7 +304,7 @@ private slots:
             QVERIFY(!Staging.Extract(FLocker, Out.filePath("new/deeper"), "wrong").Success);
             QVERIFY(!Staging.IsExtracted());
         }
-        QVERIFY(!PathExists(Out.filePath("new")));
+        QVERIFY(!Fs::PathExists(Out.filePath("new")));
     }
 
     // Two users in a shared folder that others may write to and that has no sticky bit: the other

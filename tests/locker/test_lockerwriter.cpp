@@ -331,7 +331,7 @@ private slots:
         QVERIFY(!R.Success);
         QCOMPARE(R.MessageText, QStringLiteral("Operation cancelled by user."));
         QCOMPARE(Polls, AnswerTrueAt);
-        QVERIFY(!PathExists(Locker));
+        QVERIFY(!Fs::PathExists(Locker));
         QCOMPARE(SnapshotTree(Dir.filePath("src")), Source);
     }
 
@@ -371,7 +371,7 @@ private slots:
         QVERIFY(Changed);
         QVERIFY(!R.Success);
         QCOMPARE(R.MessageText, QStringLiteral("A file changed while it was being put in the locker.\r\n") + File);
-        QVERIFY(!PathExists(Locker));
+        QVERIFY(!Fs::PathExists(Locker));
     }
 
     // A file swapped for a link after the walk is not followed: the secret it points to stays out.
@@ -395,7 +395,7 @@ private slots:
         QVERIFY(Swapped);
         QVERIFY(!R.Success);
         QVERIFY2(R.MessageText.contains(Second), qPrintable(R.MessageText));
-        QVERIFY(!PathExists(Locker));
+        QVERIFY(!Fs::PathExists(Locker));
     }
 
     // A folder swapped for a link, after the walk listed it or between listing and entering it, is
@@ -435,7 +435,7 @@ private slots:
         QVERIFY(Swapped);
         QVERIFY(!R.Success);
         QVERIFY2(R.MessageText.contains(Sub), qPrintable(R.MessageText));
-        QVERIFY(!PathExists(Locker));
+        QVERIFY(!Fs::PathExists(Locker));
     }
 
     // A tree deeper than a reader accepts is refused before anything is written.
@@ -449,7 +449,7 @@ private slots:
         QVERIFY(!R.Success);
         QCOMPARE(R.MessageText.section("\r\n", 0, 0),
                  QStringLiteral("This path is too long or too deeply nested to be stored in a locker."));
-        QVERIFY(!PathExists(Dir.filePath("deep.kvlocker")));
+        QVERIFY(!Fs::PathExists(Dir.filePath("deep.kvlocker")));
     }
 
     // Written into a file the caller holds: read back through the same descriptor; a locker held
@@ -492,7 +492,7 @@ private slots:
                           QFile::encodeName(Linked).constData()) == 0);
         QVERIFY(CreateLocker(Dir.filePath("src"), Linked, Password).Success);
         QCOMPARE(ReadTestFile(Dir.filePath("other")), QByteArray("precious"));
-        QVERIFY(FileExists(Linked));
+        QVERIFY(Fs::FileExists(Linked));
     }
 
     void noCallbacksNeeded() {
@@ -566,7 +566,7 @@ private slots:
         ::chmod(QFile::encodeName(P("locked/inner")).constData(), 0755);
         QVERIFY(!R.Success);
         QVERIFY2(R.MessageText.contains(P("locked/inner")), qPrintable(R.MessageText));
-        QVERIFY(!PathExists(P("locked.kvlocker")));
+        QVERIFY(!Fs::PathExists(P("locked.kvlocker")));
     }
 };
 

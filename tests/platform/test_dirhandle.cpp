@@ -78,14 +78,14 @@ private slots:
         QVERIFY(WriteTestFile(Dir.filePath("elsewhere"), "plain\n"));
         QVERIFY(WriteTestFile(Dir.filePath("f/plain"), "x"));
         QVERIFY(MakeLink(Dir.filePath("elsewhere"), Dir.filePath("f/.hidden")));
-        QCOMPARE(GetFileAttributes(Dir.filePath("f/plain")) & Attr::Hidden, 0u);
+        QCOMPARE(Fs::GetFileAttributes(Dir.filePath("f/plain")) & Attr::Hidden, 0u);
         for (const TDirEntry& Entry : TDirHandle::Open(Dir.filePath("f")).List())
             if (Entry.Name == "plain")
                 QCOMPARE(Entry.Attributes & Attr::Hidden, 0u);
         // A real list still hides.
         QVERIFY(WriteTestFile(Dir.filePath("g/.hidden"), "plain\n"));
         QVERIFY(WriteTestFile(Dir.filePath("g/plain"), "x"));
-        QVERIFY(GetFileAttributes(Dir.filePath("g/plain")) & Attr::Hidden);
+        QVERIFY(Fs::GetFileAttributes(Dir.filePath("g/plain")) & Attr::Hidden);
         QCOMPARE(TDirHandle::Open(Dir.filePath("g")).ChildAttributes("plain") & Attr::Hidden, Attr::Hidden);
     }
 
@@ -105,15 +105,15 @@ private slots:
             QVERIFY(::unlink(Enc(Item).constData()) == 0);
             QVERIFY(MakeLink(Dir.filePath("victim"), Item));
         });
-        QVERIFY(!SetFileAttributes(Item, Attr::Archive | (0666u << Attr::PermShift)));
+        QVERIFY(!Fs::SetFileAttributes(Item, Attr::Archive | (0666u << Attr::PermShift)));
         QVERIFY(Swapped);
         QCOMPARE(ModeOf(Dir.filePath("victim")) & 07777, mode_t(0644));
         SetFileStepHookForTest(nullptr);
         // Without a swap the change is made, through the descriptor.
         QVERIFY(WriteTestFile(Dir.filePath("plain"), "p", 0600));
-        QVERIFY(SetFileAttributes(Dir.filePath("plain"), Attr::Archive | (0640u << Attr::PermShift)));
+        QVERIFY(Fs::SetFileAttributes(Dir.filePath("plain"), Attr::Archive | (0640u << Attr::PermShift)));
         QCOMPARE(ModeOf(Dir.filePath("plain")) & 07777, mode_t(0640));
-        QVERIFY(SetFileAttributes(Dir.filePath("plain"), Attr::ReadOnly | Attr::System));
+        QVERIFY(Fs::SetFileAttributes(Dir.filePath("plain"), Attr::ReadOnly | Attr::System));
         QCOMPARE(ModeOf(Dir.filePath("plain")) & 0222, mode_t(0));
     }
 
@@ -145,11 +145,11 @@ private slots:
         const TDirHandle Base = TDirHandle::Open(Dir.path());
         Base.RemoveTree("tree");
         QCOMPARE(Swapped, !Swap.isEmpty());
-        QVERIFY(!PathExists(Dir.filePath("tree")));
+        QVERIFY(!Fs::PathExists(Dir.filePath("tree")));
         QCOMPARE(ReadTestFile(Dir.filePath("victim/keep")), QByteArray("precious"));
         QCOMPARE(Names(Dir.filePath("victim")), QStringList{"keep"});
         Base.RemoveTree("nothing-here"); // nothing there is no error
-        if (PathExists(Dir.filePath("moved/c")))
+        if (Fs::PathExists(Dir.filePath("moved/c")))
             ::chmod(Enc(Dir.filePath("moved/c")).constData(), 0700);
     }
 
@@ -179,9 +179,9 @@ private slots:
         const TDirHandle To = TDirHandle::Open(Dir.filePath("to"));
         QVERIFY_THROWS_EXCEPTION(EKelvarnError, From.RenameNoReplace("item", To, "item"));
         QCOMPARE(ReadTestFile(Dir.filePath("to/item")), QByteArray("old"));
-        QVERIFY(PathExists(Dir.filePath("from/item")));
+        QVERIFY(Fs::PathExists(Dir.filePath("from/item")));
         From.RenameNoReplace("item", To, "fresh");
-        QVERIFY(!PathExists(Dir.filePath("from/item")));
+        QVERIFY(!Fs::PathExists(Dir.filePath("from/item")));
         QCOMPARE(ReadTestFile(Dir.filePath(Folder ? "to/fresh/inner" : "to/fresh")), QByteArray("new"));
     }
 
@@ -228,7 +228,7 @@ private slots:
         QVERIFY(WriteTestFile(Dir.filePath("unrelated/z"), "keep"));
         TStagingFolder Living(Parent);
         QCOMPARE(RemoveStagingLeftovers(Parent), 1);
-        QVERIFY(!PathExists(Dir.filePath(QString(StagingFolderPrefix) + "dead")));
+        QVERIFY(!Fs::PathExists(Dir.filePath(QString(StagingFolderPrefix) + "dead")));
         QVERIFY(!Living.IsRemoved());
         QCOMPARE(Names(Dir.path()).size(), 2); // the living one and "unrelated"
         QCOMPARE(ReadTestFile(Dir.filePath("unrelated/z")), QByteArray("keep"));

@@ -116,9 +116,9 @@ private slots:
         QCOMPARE(::mkfifo(Enc(Base + "/fifo").constData(), 0644), 0);
         // A NUL must not cut "file\0x" down to the existing "file".
         const QString Path = Kind == "nul" ? Base + "/file" + QChar(0) + "x" : Base + "/" + Kind;
-        QCOMPARE(FileExists(Path), IsFile);
-        QCOMPARE(DirectoryExists(Path), IsDir);
-        QCOMPARE(PathExists(Path), Exists);
+        QCOMPARE(Fs::FileExists(Path), IsFile);
+        QCOMPARE(Fs::DirectoryExists(Path), IsDir);
+        QCOMPARE(Fs::PathExists(Path), Exists);
     }
 
     // --- reading attributes ----------------------------------------------------------------------
@@ -146,7 +146,7 @@ private slots:
         else
             WriteFile(Path, "abc");
         QCOMPARE(::chmod(Enc(Path).constData(), static_cast<mode_t>(Mode)), 0);
-        const uint32_t A = GetFileAttributes(Path);
+        const uint32_t A = Fs::GetFileAttributes(Path);
         QCOMPARE(Low(A), Expected);
         QCOMPARE(Perm(A), static_cast<uint32_t>(Mode));
         QCOMPARE(::chmod(Enc(Path).constData(), 0755), 0);
@@ -159,11 +159,11 @@ private slots:
         QVERIFY(QFile::link(Base + "/folder", Base + "/to-folder"));
         QVERIFY(QFile::link(Base + "/file", Base + "/to-file"));
         // The link itself: neither a folder nor read-only, whatever it points at.
-        QCOMPARE(Low(GetFileAttributes(Base + "/to-folder")), 0u);
-        QCOMPARE(Low(GetFileAttributes(Base + "/to-file")), 0u);
-        QCOMPARE(GetFileAttributes(Base + "/missing"), Attr::Invalid);
-        QCOMPARE(GetFileAttributes(QString()), Attr::Invalid);
-        QCOMPARE(GetFileAttributes(Base + "/file" + QChar(0)), Attr::Invalid);
+        QCOMPARE(Low(Fs::GetFileAttributes(Base + "/to-folder")), 0u);
+        QCOMPARE(Low(Fs::GetFileAttributes(Base + "/to-file")), 0u);
+        QCOMPARE(Fs::GetFileAttributes(Base + "/missing"), Attr::Invalid);
+        QCOMPARE(Fs::GetFileAttributes(QString()), Attr::Invalid);
+        QCOMPARE(Fs::GetFileAttributes(Base + "/file" + QChar(0)), Attr::Invalid);
     }
 
     void readHidden_data() {
@@ -188,11 +188,11 @@ private slots:
         WriteFile(Base + "/" + Name, "x");
         if (!HiddenList.isNull())
             WriteFile(Base + "/.hidden", HiddenList);
-        QCOMPARE((GetFileAttributes(Base + "/" + Name) & Attr::Hidden) != 0, Hidden);
+        QCOMPARE((Fs::GetFileAttributes(Base + "/" + Name) & Attr::Hidden) != 0, Hidden);
         // The same answer through a path that is not normalised.
-        QCOMPARE((GetFileAttributes(Base + "//./" + Name) & Attr::Hidden) != 0, Hidden);
+        QCOMPARE((Fs::GetFileAttributes(Base + "//./" + Name) & Attr::Hidden) != 0, Hidden);
         // The listing agrees.
-        const QList<TDirEntry> Entries = ListFolder(Base);
+        const QList<TDirEntry> Entries = Fs::ListFolder(Base);
         const auto It =
             std::find_if(Entries.begin(), Entries.end(), [&](const TDirEntry& E) { return E.Name == Name; });
         QVERIFY(It != Entries.end());
@@ -205,11 +205,11 @@ private slots:
         const QString Base = Fresh("readsystem");
         WriteFile(Base + "/file", "x");
         QDir().mkdir(Base + "/folder");
-        QCOMPARE(Low(GetFileAttributes(Base + "/file")), 0u);
+        QCOMPARE(Low(Fs::GetFileAttributes(Base + "/file")), 0u);
         QCOMPARE(::lsetxattr(Enc(Base + "/file").constData(), SystemXattr, "1", 1, 0), 0);
         QCOMPARE(::lsetxattr(Enc(Base + "/folder").constData(), SystemXattr, "1", 1, 0), 0);
-        QCOMPARE(Low(GetFileAttributes(Base + "/file")), Attr::System);
-        QCOMPARE(Low(GetFileAttributes(Base + "/folder")), Attr::System | Attr::Directory);
+        QCOMPARE(Low(Fs::GetFileAttributes(Base + "/file")), Attr::System);
+        QCOMPARE(Low(Fs::GetFileAttributes(Base + "/folder")), Attr::System | Attr::Directory);
     }
 
     // --- writing attributes ----------------------------------------------------------------------
@@ -236,9 +236,9 @@ private slots:
         const QString Base = Fresh("writeperm");
         const QString Path = Base + "/file";
         WriteFile(Path, "content", static_cast<mode_t>(Before));
-        QVERIFY(SetFileAttributes(Path, Attributes));
+        QVERIFY(Fs::SetFileAttributes(Path, Attributes));
         QCOMPARE(static_cast<int>(ModeOf(Path)), After);
-        QCOMPARE((GetFileAttributes(Path) & Attr::ReadOnly) != 0, (After & 0200) == 0);
+        QCOMPARE((Fs::GetFileAttributes(Path) & Attr::ReadOnly) != 0, (After & 0200) == 0);
         QCOMPARE(ReadFile(Path), QByteArray("content"));
         QVERIFY(!QFile::exists(Base + "/.hidden"));
     }
@@ -248,10 +248,10 @@ private slots:
         const QString Path = Base + "/folder";
         QVERIFY(QDir().mkdir(Path));
         QCOMPARE(::chmod(Enc(Path).constData(), 0755), 0);
-        QVERIFY(SetFileAttributes(Path, Attr::Directory | Attr::ReadOnly));
+        QVERIFY(Fs::SetFileAttributes(Path, Attr::Directory | Attr::ReadOnly));
         QCOMPARE(ModeOf(Path), mode_t(0555));
-        QCOMPARE(Low(GetFileAttributes(Path)), Attr::Directory | Attr::ReadOnly);
-        QVERIFY(SetFileAttributes(Path, Attr::Directory));
+        QCOMPARE(Low(Fs::GetFileAttributes(Path)), Attr::Directory | Attr::ReadOnly);
+        QVERIFY(Fs::SetFileAttributes(Path, Attr::Directory));
         QCOMPARE(ModeOf(Path), mode_t(0755));
     }
 
@@ -290,13 +290,13 @@ private slots:
             WriteFile(List, Before, 0604);
         const ino_t InodeBefore = InodeOf(List);
 
-        QVERIFY(SetFileAttributes(Path, Hide ? Attr::Hidden : 0u));
+        QVERIFY(Fs::SetFileAttributes(Path, Hide ? Attr::Hidden : 0u));
 
-        QCOMPARE((GetFileAttributes(Path) & Attr::Hidden) != 0, Hide);
+        QCOMPARE((Fs::GetFileAttributes(Path) & Attr::Hidden) != 0, Hide);
         QCOMPARE(ModeOf(Path), mode_t(0640)); // hidden alone leaves the permissions be
         QCOMPARE(ReadFile(Path), QByteArray("data"));
         if (After.isNull()) {
-            QVERIFY(!PathExists(List));
+            QVERIFY(!Fs::PathExists(List));
         } else {
             QCOMPARE(ReadFile(List), After);
             if (Before.isNull())
@@ -324,25 +324,40 @@ private slots:
         const QStringList Names{"one", "two", QString::fromUtf8("drei ü"), "four.kvlocker"};
         for (const QString& Name : Names) {
             WriteFile(Base + "/" + Name, "x");
-            QVERIFY(SetFileAttributes(Base + "/" + Name, GetFileAttributes(Base + "/" + Name) | Attr::Hidden));
+            QVERIFY(Fs::SetFileAttributes(Base + "/" + Name, Fs::GetFileAttributes(Base + "/" + Name) | Attr::Hidden));
         }
         QCOMPARE(ReadFile(Base + "/.hidden"), QByteArray("one\ntwo\ndrei ü\nfour.kvlocker\n"));
-        QVERIFY(SetFileAttributes(Base + "/two", GetFileAttributes(Base + "/two") & ~Attr::Hidden));
+        QVERIFY(Fs::SetFileAttributes(Base + "/two", Fs::GetFileAttributes(Base + "/two") & ~Attr::Hidden));
         QCOMPARE(ReadFile(Base + "/.hidden"), QByteArray("one\ndrei ü\nfour.kvlocker\n"));
         for (const QString& Name : Names)
-            QCOMPARE((GetFileAttributes(Base + "/" + Name) & Attr::Hidden) != 0, Name != "two");
+            QCOMPARE((Fs::GetFileAttributes(Base + "/" + Name) & Attr::Hidden) != 0, Name != "two");
+    }
+
+    void writeHiddenClearsStaleTemporaries() {
+        // A writer killed between creating its temporary list and renaming it leaves that file;
+        // the next edit removes it once it is clearly abandoned, and leaves a fresh one alone.
+        const QString Base = Fresh("hiddenstale");
+        WriteFile(Base + "/.hidden.1f2e.tmp", "half");
+        WriteFile(Base + "/.hidden.3c4d.tmp", "in use");
+        const struct timespec Old[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
+        QCOMPARE(::utimensat(AT_FDCWD, Enc(Base + "/.hidden.1f2e.tmp").constData(), Old, 0), 0);
+        WriteFile(Base + "/item", "x");
+        QVERIFY(Fs::SetFileAttributes(Base + "/item", Attr::Hidden));
+        QVERIFY(!Fs::PathExists(Base + "/.hidden.1f2e.tmp"));
+        QVERIFY(Fs::PathExists(Base + "/.hidden.3c4d.tmp"));
+        QCOMPARE(ReadFile(Base + "/.hidden"), QByteArray("item\n"));
     }
 
     void writeHiddenDotNames() {
         const QString Base = Fresh("hiddendot");
         const QString Path = Base + "/.dotfile";
         WriteFile(Path, "x");
-        QVERIFY(SetFileAttributes(Path, Attr::Hidden));
-        QVERIFY(!PathExists(Base + "/.hidden")); // the name hides it already
+        QVERIFY(Fs::SetFileAttributes(Path, Attr::Hidden));
+        QVERIFY(!Fs::PathExists(Base + "/.hidden")); // the name hides it already
         // Clearing cannot rename the item: it succeeds and the name still hides it.
-        QVERIFY(SetFileAttributes(Path, 0));
-        QVERIFY(GetFileAttributes(Path) & Attr::Hidden);
-        QVERIFY(!PathExists(Base + "/.hidden"));
+        QVERIFY(Fs::SetFileAttributes(Path, 0));
+        QVERIFY(Fs::GetFileAttributes(Path) & Attr::Hidden);
+        QVERIFY(!Fs::PathExists(Base + "/.hidden"));
     }
 
     void writeHiddenRefusesForeignList() {
@@ -351,7 +366,7 @@ private slots:
         WriteFile(Base + "/elsewhere", "other\n");
         QVERIFY(QFile::link(Base + "/elsewhere", Base + "/.hidden"));
         WriteFile(Base + "/target", "x");
-        QVERIFY(!SetFileAttributes(Base + "/target", Attr::Hidden));
+        QVERIFY(!Fs::SetFileAttributes(Base + "/target", Attr::Hidden));
         QCOMPARE(ReadFile(Base + "/elsewhere"), QByteArray("other\n"));
         QVERIFY(QFileInfo(Base + "/.hidden").isSymLink());
     }
@@ -362,11 +377,11 @@ private slots:
         WriteFile(Base + "/victim", "x");
         WriteFile(Base + "/new\nvictim", "x");
         WriteFile(Base + "/cr\r", "x");
-        QVERIFY(!SetFileAttributes(Base + "/new\nvictim", Attr::Hidden));
-        QVERIFY(!SetFileAttributes(Base + "/cr\r", Attr::Hidden));
-        QVERIFY(!PathExists(Base + "/.hidden"));
-        QCOMPARE(GetFileAttributes(Base + "/victim") & Attr::Hidden, 0u);
-        QVERIFY(SetFileAttributes(Base + "/new\nvictim", 0)); // nothing to clear
+        QVERIFY(!Fs::SetFileAttributes(Base + "/new\nvictim", Attr::Hidden));
+        QVERIFY(!Fs::SetFileAttributes(Base + "/cr\r", Attr::Hidden));
+        QVERIFY(!Fs::PathExists(Base + "/.hidden"));
+        QCOMPARE(Fs::GetFileAttributes(Base + "/victim") & Attr::Hidden, 0u);
+        QVERIFY(Fs::SetFileAttributes(Base + "/new\nvictim", 0)); // nothing to clear
     }
 
     void writeSystem() {
@@ -376,19 +391,19 @@ private slots:
         const QString Path = Base + "/file";
         WriteFile(Path, "x", 0444);
         // Set together with read-only: the attribute is written although the file has no write bit.
-        QVERIFY(SetFileAttributes(Path, Attr::System | Attr::ReadOnly | Attr::Hidden));
+        QVERIFY(Fs::SetFileAttributes(Path, Attr::System | Attr::ReadOnly | Attr::Hidden));
         QVERIFY(HasXattr(Path));
         QCOMPARE(ModeOf(Path), mode_t(0444));
-        QCOMPARE(Low(GetFileAttributes(Path)), Attr::System | Attr::ReadOnly | Attr::Hidden);
-        QVERIFY(SetFileAttributes(Path, Attr::ReadOnly));
+        QCOMPARE(Low(Fs::GetFileAttributes(Path)), Attr::System | Attr::ReadOnly | Attr::Hidden);
+        QVERIFY(Fs::SetFileAttributes(Path, Attr::ReadOnly));
         QVERIFY(!HasXattr(Path));
         QCOMPARE(ModeOf(Path), mode_t(0444));
-        QCOMPARE(Low(GetFileAttributes(Path)), Attr::ReadOnly);
-        QVERIFY(!PathExists(Base + "/.hidden"));
+        QCOMPARE(Low(Fs::GetFileAttributes(Path)), Attr::ReadOnly);
+        QVERIFY(!Fs::PathExists(Base + "/.hidden"));
         // Folders carry it too.
         QVERIFY(QDir().mkdir(Base + "/folder"));
-        QVERIFY(SetFileAttributes(Base + "/folder", Attr::Directory | Attr::System));
-        QCOMPARE(Low(GetFileAttributes(Base + "/folder")), Attr::Directory | Attr::System);
+        QVERIFY(Fs::SetFileAttributes(Base + "/folder", Attr::Directory | Attr::System));
+        QCOMPARE(Low(Fs::GetFileAttributes(Base + "/folder")), Attr::Directory | Attr::System);
     }
 
     void writeLinkAndMissing() {
@@ -396,14 +411,14 @@ private slots:
         WriteFile(Base + "/target", "x", 0644);
         QVERIFY(QFile::link(Base + "/target", Base + "/link"));
         // Only the link's own hidden bit is set; the file it points at keeps its mode and attributes.
-        QVERIFY(SetFileAttributes(Base + "/link", Attr::Hidden | Attr::ReadOnly | Attr::System));
+        QVERIFY(Fs::SetFileAttributes(Base + "/link", Attr::Hidden | Attr::ReadOnly | Attr::System));
         QCOMPARE(ModeOf(Base + "/target"), mode_t(0644));
         QVERIFY(!HasXattr(Base + "/target"));
         QCOMPARE(ReadFile(Base + "/.hidden"), QByteArray("link\n"));
-        QCOMPARE(Low(GetFileAttributes(Base + "/target")), 0u);
-        QVERIFY(!SetFileAttributes(Base + "/missing", 0));
-        QVERIFY(!SetFileAttributes(Base + "/missing", Attr::Hidden));
-        QVERIFY(!PathExists(Base + "/missing"));
+        QCOMPARE(Low(Fs::GetFileAttributes(Base + "/target")), 0u);
+        QVERIFY(!Fs::SetFileAttributes(Base + "/missing", 0));
+        QVERIFY(!Fs::SetFileAttributes(Base + "/missing", Attr::Hidden));
+        QVERIFY(!Fs::PathExists(Base + "/missing"));
     }
 
     // --- listing ---------------------------------------------------------------------------------
@@ -433,7 +448,7 @@ private slots:
         }
         ::closedir(D);
 
-        const QList<TDirEntry> Entries = ListFolder(Base);
+        const QList<TDirEntry> Entries = Fs::ListFolder(Base);
         QStringList Names;
         for (const TDirEntry& E : Entries)
             Names << E.Name;
@@ -449,7 +464,7 @@ private slots:
             QCOMPARE(E.Kind, Kind);
             QCOMPARE(Low(E.Attributes), LowBits);
             QCOMPARE(E.Size, Size);
-            QCOMPARE(E.Attributes, GetFileAttributes(Base + "/" + Name));
+            QCOMPARE(E.Attributes, Fs::GetFileAttributes(Base + "/" + Name));
         };
         Check("plain.txt", TEntryKind::File, 0, 5);
         Check(".dot", TEntryKind::File, Attr::Hidden, 0);
@@ -468,18 +483,18 @@ private slots:
         const QString Base = Fresh("listfail");
         WriteFile(Base + "/file", "x");
         QVERIFY(MessageOf([&] {
-                    ListFolder(Base + "/missing");
+                    Fs::ListFolder(Base + "/missing");
                 }).startsWith(QStringLiteral("Cannot open folder \"%1/missing\". ").arg(Base)));
-        QVERIFY(MessageOf([&] { ListFolder(Base + "/file"); }).contains(SystemErrorText(ENOTDIR)));
-        QVERIFY(ListFolder(Fresh("listempty")).isEmpty());
+        QVERIFY(MessageOf([&] { Fs::ListFolder(Base + "/file"); }).contains(SystemErrorText(ENOTDIR)));
+        QVERIFY(Fs::ListFolder(Fresh("listempty")).isEmpty());
         // A name that is not UTF-8 cannot be named again through a QString: refuse, never guess.
         const QByteArray Bad = Enc(Base) + "/bad\xff\xfe";
         const int Fd = ::open(Bad.constData(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
         QVERIFY(Fd >= 0);
         ::close(Fd);
-        QVERIFY(MessageOf([&] { ListFolder(Base); }).contains("not valid UTF-8"));
+        QVERIFY(MessageOf([&] { Fs::ListFolder(Base); }).contains("not valid UTF-8"));
         QCOMPARE(::unlink(Bad.constData()), 0);
-        QCOMPARE(ListFolder(Base).size(), 1);
+        QCOMPARE(Fs::ListFolder(Base).size(), 1);
     }
 
     // --- paths and folders -----------------------------------------------------------------------
@@ -528,39 +543,39 @@ private slots:
             else
                 Expected = Cwd + Expected;
         }
-        QCOMPARE(FullPath(Input), Expected);
+        QCOMPARE(Fs::FullPath(Input), Expected);
     }
 
     void folders() {
         const QString Base = Fresh("folders");
-        QVERIFY(ForceDirectories(Base + "/a/b/c"));
-        QVERIFY(DirectoryExists(Base + "/a/b/c"));
-        QVERIFY(ForceDirectories(Base + "/a/b/c/")); // exists already
-        QVERIFY(ForceDirectories(Base + "/a/./b/../b/d"));
-        QVERIFY(DirectoryExists(Base + "/a/b/d"));
+        QVERIFY(Fs::ForceDirectories(Base + "/a/b/c"));
+        QVERIFY(Fs::DirectoryExists(Base + "/a/b/c"));
+        QVERIFY(Fs::ForceDirectories(Base + "/a/b/c/")); // exists already
+        QVERIFY(Fs::ForceDirectories(Base + "/a/./b/../b/d"));
+        QVERIFY(Fs::DirectoryExists(Base + "/a/b/d"));
         WriteFile(Base + "/file", "x");
-        QVERIFY(!ForceDirectories(Base + "/file"));
-        QVERIFY(!ForceDirectories(Base + "/file/below"));
+        QVERIFY(!Fs::ForceDirectories(Base + "/file"));
+        QVERIFY(!Fs::ForceDirectories(Base + "/file/below"));
         QCOMPARE(ReadFile(Base + "/file"), QByteArray("x"));
-        QVERIFY(!ForceDirectories(QString()));
+        QVERIFY(!Fs::ForceDirectories(QString()));
 
         // DeleteFile takes files and links only, never a folder; a link goes, its target stays.
-        QVERIFY(!DeleteFile(Base + "/a/b/c"));
-        QVERIFY(DirectoryExists(Base + "/a/b/c"));
+        QVERIFY(!Fs::DeleteFile(Base + "/a/b/c"));
+        QVERIFY(Fs::DirectoryExists(Base + "/a/b/c"));
         QVERIFY(QFile::link(Base + "/file", Base + "/link"));
-        QVERIFY(DeleteFile(Base + "/link"));
-        QVERIFY(FileExists(Base + "/file"));
+        QVERIFY(Fs::DeleteFile(Base + "/link"));
+        QVERIFY(Fs::FileExists(Base + "/file"));
         WriteFile(Base + "/readonly", "x", 0444);
-        QVERIFY(DeleteFile(Base + "/readonly"));
-        QVERIFY(!DeleteFile(Base + "/readonly"));
+        QVERIFY(Fs::DeleteFile(Base + "/readonly"));
+        QVERIFY(!Fs::DeleteFile(Base + "/readonly"));
         QCOMPARE(errno, ENOENT);
 
         // RemoveDir takes empty folders only.
-        QVERIFY(!RemoveDir(Base + "/a/b"));
-        QVERIFY(DirectoryExists(Base + "/a/b/c"));
-        QVERIFY(!RemoveDir(Base + "/file"));
-        QVERIFY(RemoveDir(Base + "/a/b/c"));
-        QVERIFY(!PathExists(Base + "/a/b/c"));
+        QVERIFY(!Fs::RemoveDir(Base + "/a/b"));
+        QVERIFY(Fs::DirectoryExists(Base + "/a/b/c"));
+        QVERIFY(!Fs::RemoveDir(Base + "/file"));
+        QVERIFY(Fs::RemoveDir(Base + "/a/b/c"));
+        QVERIFY(!Fs::PathExists(Base + "/a/b/c"));
     }
 
     // --- rename without overwrite ----------------------------------------------------------------
@@ -578,8 +593,8 @@ private slots:
 
         // A file to a free name.
         WriteFile(Base + "/src", "source", 0640);
-        RenameNoReplace(Base + "/src", Base + "/dst");
-        QVERIFY(!PathExists(Base + "/src"));
+        Fs::RenameNoReplace(Base + "/src", Base + "/dst");
+        QVERIFY(!Fs::PathExists(Base + "/src"));
         QCOMPARE(ReadFile(Base + "/dst"), QByteArray("source"));
         QCOMPARE(ModeOf(Base + "/dst"), mode_t(0640));
         struct stat St;
@@ -592,27 +607,27 @@ private slots:
         QVERIFY(QDir().mkdir(Base + "/emptydir"));
         QVERIFY(QFile::link(Base + "/nowhere", Base + "/dangling"));
         for (const char* Target : {"file", "emptydir", "dangling"}) {
-            QCOMPARE(MessageOf([&] { RenameNoReplace(Base + "/src", Base + "/" + Target); }), Exists);
+            QCOMPARE(MessageOf([&] { Fs::RenameNoReplace(Base + "/src", Base + "/" + Target); }), Exists);
             QCOMPARE(ReadFile(Base + "/src"), QByteArray("source"));
         }
         QCOMPARE(ReadFile(Base + "/file"), QByteArray("keep me"));
-        QVERIFY(DirectoryExists(Base + "/emptydir"));
+        QVERIFY(Fs::DirectoryExists(Base + "/emptydir"));
         QVERIFY(QFileInfo(Base + "/dangling").isSymLink());
-        QVERIFY(!PathExists(Base + "/nowhere"));
+        QVERIFY(!Fs::PathExists(Base + "/nowhere"));
 
         // A folder with content, to a free name and onto an existing empty folder.
-        QVERIFY(ForceDirectories(Base + "/tree/inner"));
+        QVERIFY(Fs::ForceDirectories(Base + "/tree/inner"));
         WriteFile(Base + "/tree/inner/f", "deep");
-        QCOMPARE(MessageOf([&] { RenameNoReplace(Base + "/tree", Base + "/emptydir"); }), Exists);
-        QVERIFY(FileExists(Base + "/tree/inner/f"));
-        QCOMPARE(MessageOf([&] { RenameNoReplace(Base + "/tree", Base + "/file"); }), Exists);
-        RenameNoReplace(Base + "/tree", Base + "/moved");
+        QCOMPARE(MessageOf([&] { Fs::RenameNoReplace(Base + "/tree", Base + "/emptydir"); }), Exists);
+        QVERIFY(Fs::FileExists(Base + "/tree/inner/f"));
+        QCOMPARE(MessageOf([&] { Fs::RenameNoReplace(Base + "/tree", Base + "/file"); }), Exists);
+        Fs::RenameNoReplace(Base + "/tree", Base + "/moved");
         QCOMPARE(ReadFile(Base + "/moved/inner/f"), QByteArray("deep"));
-        QVERIFY(!PathExists(Base + "/tree"));
+        QVERIFY(!Fs::PathExists(Base + "/tree"));
 
         // A missing source names the system's reason and creates nothing.
-        QCOMPARE(MessageOf([&] { RenameNoReplace(Base + "/absent", Base + "/new"); }), SystemErrorText(ENOENT));
-        QVERIFY(!PathExists(Base + "/new"));
+        QCOMPARE(MessageOf([&] { Fs::RenameNoReplace(Base + "/absent", Base + "/new"); }), SystemErrorText(ENOENT));
+        QVERIFY(!Fs::PathExists(Base + "/new"));
         SetRenameNoReplaceFallbackForTest(false);
     }
 
@@ -681,7 +696,7 @@ private slots:
                  QStringLiteral("Cannot open file \"%1/missing\". %2").arg(Base, SystemErrorText(ENOENT)));
         QCOMPARE(MessageOf([&] { TFileStream S(Base + "/missing", TFileStream::TMode::OpenReadWrite); }),
                  QStringLiteral("Cannot open file \"%1/missing\". %2").arg(Base, SystemErrorText(ENOENT)));
-        QVERIFY(!PathExists(Base + "/missing"));
+        QVERIFY(!Fs::PathExists(Base + "/missing"));
     }
 
     void streamRefusesWhatIsNotAFile() {

@@ -2,6 +2,7 @@
 #include "PlatformEnvironment.h"
 #include "SettingsTestSupport.h"
 #include "TestHex.h"
+#include "TestRandom.h"
 #include "uSettings.h"
 
 #include <QDir>
@@ -18,6 +19,16 @@ namespace {
 
 const QString HostA = QStringLiteral("host-a");
 const QString UserA = QStringLiteral("al\u00efce");
+const QString GoldenHost = QStringLiteral("golden-host");
+const QString GoldenUser = QStringLiteral("golden-user");
+
+QStringList GoldenPaths() {
+    return {QStringLiteral("/home/golden/Plans"), QStringLiteral("/home/golden/\u00e9t\u00e9")};
+}
+
+QString GoldenPath(const QString& Name) {
+    return QStringLiteral(KELVARN_TEST_SOURCE_DIR "/tests/data/golden/") + Name;
+}
 
 QByteArray ReadFile(const QString& Path) {
     QFile File(Path);
@@ -301,6 +312,122 @@ private slots:
         SetIdentityOverride(HostA, UserA);
         QVERIFY(LoadSettings());
         QCOMPARE(GeneralPassword, QStringLiteral("pw"));
+    }
+
+    // A file that could not be decoded (here: written under another host name) is renamed aside by the
+    // first save, replacing an older one; later saves leave it alone.
+    void unreadableFileIsKeptAsideBeforeTheFirstSave() {
+        const QString Aside = FilePath() + QStringLiteral(".unreadable");
+        SetIdentityOverride(QStringLiteral("old-host"), UserA);
+        SetState("pw", true, QStringList{"/kept/by/hand"});
+        QVERIFY(SaveSettings());
+        const QByteArray Foreign = ReadFile(FilePath());
+        WriteFile(Aside, "an older unreadable file");
+
+        SetIdentityOverride(HostA, UserA);
+        ResetState();
+        QVERIFY(!LoadSettings());
+        QCOMPARE(ReadFile(FilePath()), Foreign); // loading never moves anything
+
+        SetState("new", true, QStringList{"/new"});
+        QVERIFY(SaveSettings());
+        QCOMPARE(ReadFile(Aside), Foreign);
+        QVERIFY(SaveSettings());
+        QCOMPARE(ReadFile(Aside), Foreign);
+        QCOMPARE(FolderEntries(), (QStringList{"settings.dt", "settings.dt.unreadable"}));
+        ResetState();
+        QVERIFY(LoadSettings());
+        QCOMPARE(GeneralPassword, QStringLiteral("new"));
+
+        // What was set aside is whole: under its own host name it still opens.
+        SetIdentityOverride(QStringLiteral("old-host"), UserA);
+        WriteFile(FilePath(), ReadFile(Aside));
+        QVERIFY(LoadSettings());
+        QCOMPARE(PathList, QStringList{"/kept/by/hand"});
+    }
+
+    // Only a file the last load could not decode is set aside.
+    void readableFilesAreNotKeptAside_data() {
+        QTest::addColumn<QByteArray>("File");
+        QTest::newRow("current") << EncodeCurrent(RecordBody("pw", 1, 1, {"/a"}), PassPhraseA());
+        QTest::newRow("legacy") << EncodeLegacy(Int32Le(1) + RecordBody("pw", 1, 1, {"/a"}));
+        QTest::newRow("empty") << QByteArray();
+    }
+    void readableFilesAreNotKeptAside() {
+        QFETCH(QByteArray, File);
+        SettingsFilePath();
+        WriteFile(FilePath(), "unreadable");
+        QVERIFY(!LoadSettings());
+        WriteFile(FilePath(), File);
+        QVERIFY(LoadSettings());
+        QVERIFY(SaveSettings());
+        QCOMPARE(FolderEntries(), QStringList{"settings.dt"});
+    }
+
+    // A file that carries the current magic is never handed to the legacy reader, whatever fails.
+    void currentMagicIsNeverLegacy_data() {
+        QTest::addColumn<QByteArray>("File");
+        QTest::addColumn<bool>("Current");
+        const QByteArray Sound = EncodeCurrent(RecordBody("pw", 1, 1, {"/a"}), PassPhraseA());
+        QByteArray BadMac = Sound;
+        BadMac[50] = static_cast<char>(BadMac[50] ^ 1);
+        QTest::newRow("sound") << Sound << true;
+        QTest::newRow("mac mismatch") << BadMac << true;
+        QTest::newRow("version 3") << EncodeCurrent(RecordBody("pw", 1, 1, {"/a"}), PassPhraseA(), 3) << true;
+        QTest::newRow("magic only") << SettingsString("KVS2") << true;
+        QTest::newRow("other host") << EncodeCurrent(RecordBody("pw", 1, 0, {}), "host-b|bob|NVL Kelvarn/settings-v2")
+                                    << true;
+        QTest::newRow("legacy") << EncodeLegacy(Int32Le(1) + RecordBody("pw", 1, 1, {"/a"})) << false;
+        QTest::newRow("magic in lower case") << SettingsString("kvs2") + Int32Le(2) << false;
+        QTest::newRow("magic with a longer count") << SettingsString("KVS2x") + Int32Le(2) << false;
+        QTest::newRow("magic cut short") << SettingsString("KVS2").left(6) << false;
+        QTest::newRow("nothing") << QByteArray() << false;
+    }
+    void currentMagicIsNeverLegacy() {
+        QFETCH(QByteArray, File);
+        QFETCH(bool, Current);
+        QCOMPARE(IsCurrentFormatFile(File), Current);
+    }
+
+    // Settings files checked in under tests/data/golden: the current one was written once with the
+    // random bytes 00 01 02 ... (salt, then nonce); the legacy one by the older program's encoding.
+    void goldenFilesOpen_data() {
+        QTest::addColumn<QString>("Name");
+        QTest::newRow("current") << "settings-current.dt";
+        QTest::newRow("legacy") << "settings-legacy.dt";
+    }
+    void goldenFilesOpen() {
+        QFETCH(QString, Name);
+        SetIdentityOverride(GoldenHost, GoldenUser);
+        SettingsFilePath();
+        WriteFile(FilePath(), ReadFile(GoldenPath(Name)));
+        QVERIFY(LoadSettings());
+        QCOMPARE(GeneralPassword, QStringLiteral("golden pw"));
+        QCOMPARE(StrongHide, false);
+        QCOMPARE(PathList, GoldenPaths());
+    }
+
+    // The same state, identity and random bytes give the checked-in file byte for byte.
+    void writerRebuildsGoldenFile() {
+        SetIdentityOverride(GoldenHost, GoldenUser);
+        SetState("golden pw", false, GoldenPaths());
+        {
+            TCountingRandom Fixed;
+            QVERIFY(SaveSettings());
+        }
+        QCOMPARE(ReadFile(FilePath()).toHex(), ReadFile(GoldenPath("settings-current.dt")).toHex());
+    }
+
+    // The keys of the golden file, worked out apart from this code: PBKDF2-HMAC-SHA256 (200000
+    // iterations) of the pass phrase under the salt 00..0F, then HMAC-SHA256 of each label.
+    void keySchedule() {
+        QByteArray Salt(16, '\0');
+        for (int I = 0; I < 16; ++I)
+            Salt[I] = static_cast<char>(I);
+        const TTestKeys Keys = TestKeys(GoldenHost + "|" + GoldenUser + "|NVL Kelvarn/settings-v2", Salt);
+        QCOMPARE(Keys.Encryption.toHex(),
+                 QByteArray("c4cf0d664190f947a221589fea473ec845a5a83007a46450be47de7d549565ed"));
+        QCOMPARE(Keys.Mac.toHex(), QByteArray("5003b4e08224ab2a94e5763a6cf8ca571ba1747af5aa2f956271de7628ecfb1f"));
     }
 
     // Files with a valid MAC over unusual records, built here.

@@ -6,6 +6,8 @@
 #include <QCoreApplication>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -74,17 +76,80 @@ private slots:
         QVERIFY(FConfigDir.isValid());
         SetConfigFolderOverride(FConfigDir.path());
         // The build puts the catalogue beside the programs; it must be the one in the sources.
-        const QString Beside = QCoreApplication::applicationDirPath() + QStringLiteral("/transl.dt");
-        QCOMPARE(TranslationFilePath(), Beside);
-        const QByteArray Shipped = ReadAll(SourceDir() + QStringLiteral("/src/app/transl.dt"));
-        QVERIFY2(!Shipped.isEmpty(), "src/app/transl.dt is missing");
-        QVERIFY2(ReadAll(Beside) == Shipped, "the transl.dt beside the programs is stale: re-run cmake");
+        QCOMPARE(TranslationFilePath(), QCoreApplication::applicationDirPath() + QStringLiteral("/transl.dt"));
         LoadAs(QStringLiteral("en"));
         QCOMPARE(TranslationTable.size(), KCodes.size());
         FEnglish = TranslationTable.at(0);
     }
 
     void cleanupTestCase() { SetConfigFolderOverride(QString()); }
+
+    // The build makes the catalogue beside the programs from translations/; the copy in the sources
+    // must be the same.
+    void shippedCatalogueIsWhatTheDataBuilds() {
+        const QByteArray Shipped = ReadAll(SourceDir() + QStringLiteral("/src/app/transl.dt"));
+        QVERIFY2(!Shipped.isEmpty(), "src/app/transl.dt is missing");
+        QVERIFY2(ReadAll(TranslationFilePath()) == Shipped,
+                 "src/app/transl.dt differs from what translations/ builds: run python3 script/make_transl.py");
+    }
+
+    // The builder takes the data as it is written and refuses data whose structure is broken.
+    void builderReadsTheData_data() {
+        QTest::addColumn<QStringList>("Files"); // name, content, name, content...
+        QTest::addColumn<int>("Exit");
+        QTest::addColumn<QString>("Result"); // the catalogue, or a piece of the message
+        const QString Languages = QStringLiteral("English\ten\nDeutsch\tde\n");
+        const QString Two = QStringLiteral("2\nEnglish\nDeutsch\nen\nde\nYes\nJa\nNo \nNein \n");
+        QTest::newRow("sound") << QStringList{"languages.tsv", Languages, "de.tsv", "Yes\tJa\nNo \tNein \n"} << 0
+                               << Two;
+        QTest::newRow("byte-order mark and CR LF")
+            << QStringList{"languages.tsv", "\uFEFFEnglish\ten\r\nDeutsch\tde\r\n", "de.tsv",
+                           "\uFEFFYes\tJa\r\nNo \tNein \r\n"}
+            << 0 << Two;
+        QTest::newRow("texts in another order") << QStringList{"languages.tsv", Languages + "Fran\u00e7ais\tfr\n",
+                                                               "de.tsv",        "Yes\tJa\nNo\tNein\n",
+                                                               "fr.tsv",        "No\tNon\nYes\tOui\n"}
+                                                << 1 << "fr.tsv:1: 'No' where de.tsv has 'Yes'";
+        QTest::newRow("a text missing") << QStringList{"languages.tsv", Languages + "Fran\u00e7ais\tfr\n",
+                                                       "de.tsv",        "Yes\tJa\nNo\tNein\n",
+                                                       "fr.tsv",        "Yes\tOui\n"}
+                                        << 1 << "fr.tsv: 1 texts where de.tsv has 2";
+        QTest::newRow("a tab too many") << QStringList{"languages.tsv", Languages, "de.tsv", "Yes\tJa\tJa\n"} << 1
+                                        << "de.tsv:1: 3 tab-separated fields instead of 2";
+        QTest::newRow("no translation field") << QStringList{"languages.tsv", Languages, "de.tsv", "Yes\n"} << 1
+                                              << "de.tsv:1: 1 tab-separated fields instead of 2";
+        QTest::newRow("English not first")
+            << QStringList{"languages.tsv", "Deutsch\tde\nEnglish\ten\n", "de.tsv", "Yes\tJa\n"} << 1
+            << "English (en) must come first";
+        QTest::newRow("a language not listed")
+            << QStringList{"languages.tsv", Languages, "de.tsv", "Yes\tJa\n", "fr.tsv", "Yes\tOui\n"} << 1
+            << "fr.tsv: not listed in languages.tsv";
+        QTest::newRow("a listed language without its file") << QStringList{"languages.tsv", Languages} << 1 << "de.tsv";
+    }
+    void builderReadsTheData() {
+        QFETCH(QStringList, Files);
+        QFETCH(int, Exit);
+        QFETCH(QString, Result);
+        QTemporaryDir Data;
+        for (int I = 0; I + 1 < Files.size(); I += 2) {
+            QFile File(Data.filePath(Files.at(I)));
+            QVERIFY(File.open(QIODevice::WriteOnly));
+            File.write(Files.at(I + 1).toUtf8());
+        }
+        QProcess Builder;
+        Builder.start(QStringLiteral(KELVARN_PYTHON),
+                      {SourceDir() + QStringLiteral("/script/make_transl.py"), QStringLiteral("--data"), Data.path(),
+                       QStringLiteral("--output"), Data.filePath(QStringLiteral("transl.dt"))});
+        QVERIFY(Builder.waitForFinished(60000));
+        QCOMPARE(Builder.exitCode(), Exit);
+        if (Exit == 0) {
+            QCOMPARE(QString::fromUtf8(ReadAll(Data.filePath(QStringLiteral("transl.dt")))), Result);
+        } else {
+            const QString Message = QString::fromUtf8(Builder.readAllStandardError());
+            QVERIFY2(Message.contains(Result), qPrintable(Message));
+            QVERIFY(!QFileInfo::exists(Data.filePath(QStringLiteral("transl.dt"))));
+        }
+    }
 
     void languagesInOrderWithTheirOwnNames() {
         QStringList Codes;

@@ -5,12 +5,18 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <utility>
 
 // Stateless helpers for everything secret: random bytes, UTF-8, hex, constant-time comparison,
 // SHA-256, HMAC-SHA256, PBKDF2-HMAC-SHA256, recovery codes and an HMAC-based keystream cipher.
 
 // Count bytes from the operating system's CSPRNG (getrandom). Count < 0 raises.
 QByteArray RandomBytes(int Count);
+// Replaces the CSPRNG for tests that must rebuild files byte for byte from fixed inputs; an empty
+// source restores it.
+using TRandomSource = std::function<void(char* Buffer, size_t Count)>;
+void SetRandomSourceForTest(TRandomSource Source);
 // UTF-8 without byte-order mark or terminator; an unpaired surrogate becomes U+FFFD.
 QByteArray Utf8Bytes(const QString& Text);
 // Two upper-case hexadecimal digits per byte.
@@ -30,6 +36,24 @@ void HmacCtrXor(QByteArray& Data, const QByteArray& Key, const QByteArray& Nonce
 // Overwrites a secret before its memory is released.
 void WipeBytes(QByteArray& Bytes);
 void WipeString(QString& Text);
+inline void WipeSecret(QByteArray& Bytes) {
+    WipeBytes(Bytes);
+}
+inline void WipeSecret(QString& Text) {
+    WipeString(Text);
+}
+
+// The one owner of a secret (a key, a password): wiped when the owner goes, on every path.
+template <typename T> struct TSecret {
+    T Value;
+    TSecret() = default;
+    explicit TSecret(T Initial) : Value(std::move(Initial)) {}
+    TSecret(const TSecret&) = delete;
+    TSecret& operator=(const TSecret&) = delete;
+    ~TSecret() { WipeSecret(Value); }
+};
+using TSecretBytes = TSecret<QByteArray>;
+using TSecretText = TSecret<QString>;
 
 // The SHA-256 engine: the CPU's SHA extensions when present, portable code otherwise.
 namespace Sha256Engine {

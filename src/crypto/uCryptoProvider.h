@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-// The locker payload's bulk cryptography on OpenSSL 3 libcrypto (EVP).
+// Bulk cryptography on OpenSSL 3 libcrypto (EVP), behind wrappers that own their handles.
 
 // Raises EKelvarnError("<Message> (BCrypt status: 0xXXXXXXXX)"), the status in 8 upper-case digits.
 [[noreturn]] void RaiseProviderError(const QString& Message, uint32_t Status);

@@ -151,12 +151,25 @@ void DigestFromWords(const uint32_t Words[8], uint8_t* Digest, int Count) {
         Digest[i] = static_cast<uint8_t>(Words[i / 4] >> (24 - 8 * (i % 4)));
 }
 
+TRandomSource& RandomSourceForTest() {
+    static TRandomSource Source;
+    return Source;
+}
+
 } // namespace
+
+void SetRandomSourceForTest(TRandomSource Source) {
+    RandomSourceForTest() = std::move(Source);
+}
 
 QByteArray RandomBytes(int Count) {
     if (Count < 0)
         throw EKelvarnError(QStringLiteral("Range check error"));
     QByteArray Result(Count, Qt::Uninitialized);
+    if (const TRandomSource& Source = RandomSourceForTest()) {
+        Source(Result.data(), static_cast<size_t>(Count));
+        return Result;
+    }
     char* P = Result.data();
     size_t Left = static_cast<size_t>(Count);
     while (Left > 0) {

@@ -1,6 +1,6 @@
 #include "KelvarnError.h"
 #include "TestHex.h"
-#include "uLockerCrypto.h"
+#include "uCryptoProvider.h"
 #include "uSecurityUtils.h"
 
 #include <QRandomGenerator>
@@ -50,7 +50,7 @@ QByteArray Keystream(const QByteArray& Key, const QByteArray& Nonce, int Count) 
 
 } // namespace
 
-class TestLockerCrypto : public QObject {
+class TestCryptoProvider : public QObject {
     Q_OBJECT
 
 private slots:
@@ -217,5 +217,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestLockerCrypto)
-#include "test_lockercrypto.moc"
+QTEST_GUILESS_MAIN(TestCryptoProvider)
+#include "test_cryptoprovider.moc"

@@ -1,4 +1,4 @@
-#include "uLockerCrypto.h"
+#include "uCryptoProvider.h"
 
 #include "KelvarnError.h"
 
