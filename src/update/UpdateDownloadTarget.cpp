@@ -31,7 +31,7 @@ QString CacheBase() {
 
 void MakePrivateFolder(const QString& Folder) {
     const QString Parent = QFileInfo(Folder).path();
-    if (!ForceDirectories(Parent))
+    if (!Fs::ForceDirectories(Parent))
         RaiseFor(QStringLiteral("create the folder"), Parent, errno);
     const QByteArray Native = QFile::encodeName(Folder);
     if (mkdir(Native.constData(), 0700) != 0 && errno != EEXIST)
