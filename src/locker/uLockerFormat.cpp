@@ -490,7 +490,38 @@ TLockerSlot ReadSlot(TFileStream& Stream) {
     return Slot;
 }
 
+void WriteSlot(TFileStream& Stream, const TLockerSlot& Slot) {
+    WriteInt32(Stream, Slot.Iterations);
+    WriteRawBytes(Stream, Slot.Salt);
+    WriteRawBytes(Stream, Slot.Wrapped);
+}
+
 } // namespace
+
+TLockerSlot WrapMasterKey(const QByteArray& MasterKey, const QString& Secret, const QByteArray& Salt,
+                          int32_t Iterations) {
+    const TSecretBytes SlotKey(Pbkdf2Sha256(Secret, Salt, Iterations, LockerFormat::KeySize));
+    return {Iterations, Salt, XorBytes(MasterKey, SlotKey.Value)};
+}
+
+void WriteLockerHeader(TFileStream& Stream, const TLockerSlot& Password, const TLockerSlot& Recovery,
+                       const QByteArray& Nonce) {
+    Stream.Seek(0);
+    WritePlainString(Stream, QString::fromLatin1(LockerFormat::Magic));
+    WriteInt32(Stream, LockerFormat::Version);
+    WriteSlot(Stream, Password);
+    WriteSlot(Stream, Recovery);
+    WriteRawBytes(Stream, Nonce);
+    // Zeros until the end: a locker cut short never authenticates.
+    WriteRawBytes(Stream, QByteArray(LockerFormat::MacSize, '\0'));
+    WriteInt64(Stream, 0);
+}
+
+void CompleteLockerHeader(TFileStream& Stream, const QByteArray& Mac, int64_t PayloadLength) {
+    Stream.Seek(LockerFormat::MacOffset);
+    WriteRawBytes(Stream, Mac);
+    WriteInt64(Stream, PayloadLength);
+}
 
 TLockerHeader ReadLockerHeader(TFileStream& Stream) {
     TLockerHeader Header;

@@ -78,6 +78,14 @@ struct TLockerHeader {
 // "Unsupported locker version.", "Invalid locker payload length." or "Stream read error"; a payload
 // longer than the file is left for the caller to judge.
 TLockerHeader ReadLockerHeader(TFileStream& Stream);
+// A slot that yields MasterKey for Secret.
+TLockerSlot WrapMasterKey(const QByteArray& MasterKey, const QString& Secret, const QByteArray& Salt,
+                          int32_t Iterations);
+// Writes the header from the start of Stream with the MAC and payload length still zero; the
+// payload follows. CompleteLockerHeader fills them in once the payload is written.
+void WriteLockerHeader(TFileStream& Stream, const TLockerSlot& Password, const TLockerSlot& Recovery,
+                       const QByteArray& Nonce);
+void CompleteLockerHeader(TFileStream& Stream, const QByteArray& Mac, int64_t PayloadLength);
 
 // Clear header encodings on the locker's stream.
 void WriteRawBytes(TFileStream& Stream, const QByteArray& Bytes);

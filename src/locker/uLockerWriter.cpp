@@ -90,7 +90,7 @@ TStatStamp StampOf(int Fd, const QString& Path) {
 
 // Everything one CreateLocker call holds; the destructor wipes the secrets.
 struct TWriteState {
-    TSecretBytes MasterKey, PasswordKey, RecoveryKey, EncKey, MacKey;
+    TSecretBytes MasterKey, EncKey, MacKey;
 };
 
 // The file's size is taken once it is open and exactly that many bytes are copied, so the record's
@@ -134,12 +134,6 @@ void CopyFileEntry(TEntryInfo& Entry, const TDirHandle& Parent, const QString& N
     In.Close();
     Done += Entry.Size;
     NotifyProgress(Progress, Entry.SourceFullPath, Done, Total);
-}
-
-void WriteSlot(TFileStream& Stream, const QByteArray& Salt, const QByteArray& Wrapped) {
-    WriteInt32(Stream, LockerFormat::Iterations);
-    WriteRawBytes(Stream, Salt);
-    WriteRawBytes(Stream, Wrapped);
 }
 
 } // namespace
@@ -298,22 +292,14 @@ QString WriteLocker(TSource& Src, TFileStream& Stream, const QString& Password, 
     const QByteArray RecoverySalt = RandomBytes(LockerFormat::SaltSize);
     const QByteArray Nonce = RandomBytes(LockerFormat::NonceSize);
     const QString RecoveryCode = GenerateRecoveryCode();
-    Keys.PasswordKey.Value = Pbkdf2Sha256(Password, PasswordSalt, LockerFormat::Iterations, LockerFormat::KeySize);
-    Keys.RecoveryKey.Value = Pbkdf2Sha256(RecoveryCode, RecoverySalt, LockerFormat::Iterations, LockerFormat::KeySize);
-    const QByteArray PasswordWrapped = XorBytes(Keys.MasterKey.Value, Keys.PasswordKey.Value);
-    const QByteArray RecoveryWrapped = XorBytes(Keys.MasterKey.Value, Keys.RecoveryKey.Value);
+    const TLockerSlot PasswordSlot =
+        WrapMasterKey(Keys.MasterKey.Value, Password, PasswordSalt, LockerFormat::Iterations);
+    const TLockerSlot RecoverySlot =
+        WrapMasterKey(Keys.MasterKey.Value, RecoveryCode, RecoverySalt, LockerFormat::Iterations);
     Keys.EncKey.Value = DeriveEncryptionKey(Keys.MasterKey.Value);
     Keys.MacKey.Value = DeriveMacKey(Keys.MasterKey.Value);
 
-    Stream.Seek(0);
-    WritePlainString(Stream, QString::fromLatin1(LockerFormat::Magic));
-    WriteInt32(Stream, LockerFormat::Version);
-    WriteSlot(Stream, PasswordSalt, PasswordWrapped);
-    WriteSlot(Stream, RecoverySalt, RecoveryWrapped);
-    WriteRawBytes(Stream, Nonce);
-    // Zeros until the end: a locker cut short never authenticates.
-    WriteRawBytes(Stream, QByteArray(LockerFormat::MacSize, '\0'));
-    WriteInt64(Stream, 0);
+    WriteLockerHeader(Stream, PasswordSlot, RecoverySlot, Nonce);
     const int64_t PayloadStart = Stream.Position();
 
     THmacSha256 Mac(Keys.MacKey.Value);
@@ -368,11 +354,7 @@ QString WriteLocker(TSource& Src, TFileStream& Stream, const QString& Password, 
     }
     Writer.Flush();
 
-    const int64_t PayloadLength = Stream.Position() - PayloadStart;
-    const QByteArray MacValue = Mac.FinalBytes();
-    Stream.Seek(LockerFormat::MacOffset);
-    WriteRawBytes(Stream, MacValue);
-    WriteInt64(Stream, PayloadLength);
+    CompleteLockerHeader(Stream, Mac.FinalBytes(), Stream.Position() - PayloadStart);
     return RecoveryCode;
 }
 

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <limits>
 #include <stdexcept>
 
@@ -121,6 +122,21 @@ QByteArray CorpusPlaintext(const TCorpusPayload& Payload) {
     return Out;
 }
 
+void WriteCorpusLocker(TFileStream& Stream, const QByteArray& Plaintext, int32_t Iterations) {
+    WriteLockerHeader(Stream, WrapMasterKey(MasterKey, CorpusPassword, PasswordSalt, Iterations),
+                      WrapMasterKey(MasterKey, CorpusRecoveryCode, RecoverySalt, Iterations), Nonce);
+    const int64_t PayloadStart = Stream.Position();
+    THmacSha256 Mac(DeriveMacKey(MasterKey));
+    TAesCtrTransform Transform(DeriveEncryptionKey(MasterKey), Nonce);
+    Mac.UpdateBytes(Nonce);
+    QByteArray Buffer(static_cast<int>(std::clamp<qsizetype>(Plaintext.size(), 1, LockerFormat::CopyBufferSize)),
+                      Qt::Uninitialized);
+    TPayloadWriter Writer(Stream, Mac, Transform, Buffer.data(), static_cast<int>(Buffer.size()));
+    Writer.PutBytes(Plaintext.constData(), Plaintext.size());
+    Writer.Flush();
+    CompleteLockerHeader(Stream, Mac.FinalBytes(), Stream.Position() - PayloadStart);
+}
+
 QByteArray BuildCorpusLocker(const QByteArray& Plaintext, int32_t Iterations) {
     QTemporaryDir Dir;
     if (!Dir.isValid())
@@ -128,29 +144,7 @@ QByteArray BuildCorpusLocker(const QByteArray& Plaintext, int32_t Iterations) {
     const QString Path = Dir.filePath(QStringLiteral("case.kvlocker"));
     {
         TFileStream Stream(Path, TFileStream::TMode::CreateNew);
-        const QByteArray PasswordWrapped =
-            XorBytes(MasterKey, Pbkdf2Sha256(CorpusPassword, PasswordSalt, Iterations, 32));
-        const QByteArray RecoveryWrapped =
-            XorBytes(MasterKey, Pbkdf2Sha256(CorpusRecoveryCode, RecoverySalt, Iterations, 32));
-        WritePlainString(Stream, QStringLiteral("KVLK4"));
-        WriteInt32(Stream, 4);
-        WriteInt32(Stream, Iterations);
-        WriteRawBytes(Stream, PasswordSalt);
-        WriteRawBytes(Stream, PasswordWrapped);
-        WriteInt32(Stream, Iterations);
-        WriteRawBytes(Stream, RecoverySalt);
-        WriteRawBytes(Stream, RecoveryWrapped);
-        WriteRawBytes(Stream, Nonce);
-        WriteRawBytes(Stream, QByteArray(32, '\0'));
-        WriteInt64(Stream, 0);
-        THmacSha256 Mac(DeriveMacKey(MasterKey));
-        TAesCtrTransform Transform(DeriveEncryptionKey(MasterKey), Nonce);
-        Mac.UpdateBytes(Nonce);
-        QByteArray Body = Plaintext;
-        EncWriteBuffer(Stream, Mac, Transform, Body.data(), static_cast<int>(Body.size()));
-        Stream.Seek(LockerFormat::MacOffset);
-        WriteRawBytes(Stream, Mac.FinalBytes());
-        WriteInt64(Stream, Plaintext.size());
+        WriteCorpusLocker(Stream, Plaintext, Iterations);
         Stream.Close();
     }
     QFile File(Path);

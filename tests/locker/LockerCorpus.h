@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PlatformFiles.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -33,8 +35,11 @@ struct TCorpusPayload {
 
 // Plaintext bytes of a payload, in the format's field order.
 QByteArray CorpusPlaintext(const TCorpusPayload& Payload);
-// A well-formed locker around Plaintext, both slots at Iterations, MAC and length filled in.
+// A well-formed locker around Plaintext, both slots at Iterations, MAC and length filled in, written
+// as the writer writes one.
 QByteArray BuildCorpusLocker(const QByteArray& Plaintext, int32_t Iterations = 1);
+// The same into Stream, a new, empty file.
+void WriteCorpusLocker(TFileStream& Stream, const QByteArray& Plaintext, int32_t Iterations = 1);
 // Entries with Size taken from Data.
 TCorpusEntry CorpusFile(const QString& Path, const QByteArray& Data, int32_t Attr = 0x20 | (0644 << 16));
 TCorpusEntry CorpusFolder(const QString& Path);

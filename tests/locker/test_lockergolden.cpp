@@ -1,3 +1,4 @@
+#include "GoldenLockers.h"
 #include "LockerTestSupport.h"
 #include "TestHex.h"
 #include "TestRandom.h"
@@ -12,10 +13,6 @@
 // Opening them pins the reader to the format as it was; rebuilding them pins the writer.
 
 namespace {
-
-const QString GoldenPassword = QStringLiteral("golden password");
-// The recovery code drawn from the bytes 50..5F.
-const QString GoldenRecoveryCode = QStringLiteral("5051-5253-5455-5657-5859-5A5B-5C5D-5E5F");
 
 struct TGoldenItem {
     QString Path; // below the source's folder; the first item is the packed item itself
