@@ -376,7 +376,10 @@ void TPayloadWriter::Flush() {
     if (FUsed <= 0)
         return;
     FTransform.Transform(FBuffer, FUsed);
+    const int64_t Offset = FStream.Position();
     FStream.WriteBuffer(FBuffer, FUsed);
+    // The data heads for the disk while the next piece is prepared; the final flush has little left.
+    FStream.StartWriteBack(Offset, FUsed);
     FMac.Update(FBuffer, FUsed);
     FUsed = 0;
 }

@@ -259,7 +259,10 @@ private:
             CheckCancel();
             int Got = 0;
             const char* Data = FReader.Next(Remaining, Got);
+            const int64_t Offset = Out->Position();
             Out->WriteBuffer(Data, Got);
+            // Everything is flushed before the tree is moved into place; starting now keeps that short.
+            Out->StartWriteBack(Offset, Got);
             Remaining -= Got;
             NotifyProgressThrottled(FProgress, Target, FReader.Consumed(), FLength, FLastTick, FLastDone);
         }
