@@ -191,9 +191,10 @@ private:
 class TPayloadReader {
 public:
     // With Mac, every stored byte is added to it as it is read, before it is decrypted: the bytes
-    // that are authenticated are exactly the bytes that are used.
+    // that are authenticated are exactly the bytes that are used. OtherMac, when given, gets the same
+    // bytes (a second key checked in the same read).
     TPayloadReader(TFileStream& Stream, TAesCtrTransform& Transform, int64_t PayloadLength, char* Buffer, int Capacity,
-                   THmacSha256* Mac = nullptr);
+                   THmacSha256* Mac = nullptr, THmacSha256* OtherMac = nullptr);
     TPayloadReader(const TPayloadReader&) = delete;
     TPayloadReader& operator=(const TPayloadReader&) = delete;
 
@@ -225,6 +226,7 @@ private:
     char* FBuffer;
     int FCapacity;
     THmacSha256* FMac;
+    THmacSha256* FOtherMac;
     int FPos = 0;
     int FFill = 0;
     int64_t FFetched = 0;
