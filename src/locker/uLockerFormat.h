@@ -47,7 +47,8 @@ inline constexpr uint32_t TypeMask = 0170000;
 } // namespace LockerFormat
 
 // One packed item. RelativePath is stored form ("\" between components); SourceFullPath is the
-// item on disk while packing and is never stored.
+// item on disk while packing and is never stored (empty in the list the writer holds for a folder's
+// items: see EntrySourcePath).
 struct TEntryInfo {
     QString RelativePath;
     QString SourceFullPath;
