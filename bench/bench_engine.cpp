@@ -1,7 +1,10 @@
-// Locker engine throughput on generated trees: hide (CreateLocker + VerifyLocker) and ExtractLocker.
+// Locker engine throughput on generated trees: hide as the window does it (CreateLocker into a new
+// file, VerifyLocker on it, flushed to disk and named) and ExtractLocker; and the memory the entry
+// list of a tree takes.
 // The trees are generated once per process under /tmp (or in $KELVARN_BENCH_TREES, kept for reuse,
 // which is how script/bench-engine times tar on the very same files).
 
+#include "PlatformDirHandle.h"
 #include "uLocker.h"
 
 #include <benchmark/benchmark.h>
@@ -16,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <malloc.h>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -266,33 +270,70 @@ void BM_Hide(benchmark::State& State, TTree Tree) {
     TBenchTrees& Trees = TBenchTrees::Instance();
     const QString Source = Trees.Source(Tree);
     const int64_t Bytes = Trees.SourceBytes(Tree);
-    const QString Locker = Trees.Base() + QStringLiteral("/hide-run.kvlocker");
-    double CreateTotal = 0, VerifyTotal = 0, PeakRss = 0;
+    const QString LockerName = QStringLiteral("hide-run.kvlocker");
+    double CreateTotal = 0, VerifyTotal = 0, FlushTotal = 0, PeakRss = 0;
     for (auto _ : State) {
         Trees.PrewarmWrites(Bytes);
         ResetPeakRss();
         const auto T0 = TClock::now();
-        const TLockerResult Result = CreateLocker(Source, Locker, BenchPassword);
-        const auto T1 = TClock::now();
+        const TDirHandle Folder = TDirHandle::Open(Trees.Base(), true);
         QString Message;
-        const bool Verified = Result.Success && VerifyLocker(Locker, BenchPassword, Message);
-        const auto T2 = TClock::now();
+        bool Verified = false;
+        TClock::time_point T1, T2, T3;
+        {
+            TPendingFile Temporary(Folder, LockerName + QStringLiteral(".tmp"));
+            const TLockerResult Result = CreateLocker(Source, Temporary.Stream(), BenchPassword);
+            T1 = TClock::now();
+            Verified = Result.Success && VerifyLocker(Temporary.Stream(), BenchPassword, Message);
+            T2 = TClock::now();
+            if (!Result.Success)
+                Message = Result.MessageText;
+            if (Verified)
+                Temporary.Commit(LockerName, false);
+            T3 = TClock::now();
+        }
         PeakRss = std::max(PeakRss, PeakRssMiB());
-        QFile::remove(Locker);
+        QFile::remove(Trees.Base() + QLatin1Char('/') + LockerName);
         if (!Verified) {
-            State.SkipWithError((Result.Success ? Message : Result.MessageText).toStdString().c_str());
+            State.SkipWithError(Message.toStdString().c_str());
             return;
         }
         CreateTotal += Seconds(T0, T1);
         VerifyTotal += Seconds(T1, T2);
-        State.SetIterationTime(Seconds(T0, T2));
+        FlushTotal += Seconds(T2, T3);
+        State.SetIterationTime(Seconds(T0, T3));
     }
     const double Runs = static_cast<double>(State.iterations());
     State.SetBytesProcessed(State.iterations() * Bytes);
     State.counters["create_s"] = CreateTotal / Runs;
     State.counters["verify_s"] = VerifyTotal / Runs;
+    State.counters["flush_s"] = FlushTotal / Runs;
     State.counters["peak_rss_MiB"] = PeakRss;
     State.counters["source_MiB"] = static_cast<double>(Bytes) / MiB;
+}
+
+// Heap bytes the writer's entry list of the tree takes, per entry, beside the bytes of the stored
+// paths themselves (UTF-16, as they are held).
+void BM_EntryList(benchmark::State& State, TTree Tree) {
+    TBenchTrees& Trees = TBenchTrees::Instance();
+    const QString Source = Trees.Source(Tree);
+    double PerEntry = 0, PathBytes = 0;
+    for (auto _ : State) {
+        QList<TEntryInfo> List;
+        // Large blocks (the list's own array) are mapped apart from the heap's arena: both count.
+        const struct mallinfo2 Start = mallinfo2();
+        CollectEntries(Source, Source, List, false);
+        const struct mallinfo2 End = mallinfo2();
+        const double Before = static_cast<double>(Start.uordblks + Start.hblkhd);
+        const double After = static_cast<double>(End.uordblks + End.hblkhd);
+        double Paths = 0;
+        for (const TEntryInfo& Entry : List)
+            Paths += 2.0 * static_cast<double>(Entry.RelativePath.size());
+        PerEntry = (After - Before) / static_cast<double>(List.size());
+        PathBytes = Paths / static_cast<double>(List.size());
+    }
+    State.counters["bytes_per_entry"] = PerEntry;
+    State.counters["path_bytes_per_entry"] = PathBytes;
 }
 
 void BM_Extract(benchmark::State& State, TTree Tree) {
@@ -332,6 +373,7 @@ BENCHMARK_CAPTURE(BM_Hide, Files20000, TTree::SmallFiles)
     ->UseManualTime()
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_EntryList, Files20000, TTree::SmallFiles)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Extract, OneGiB, TTree::OneFile)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Extract, Files2000, TTree::MediumFiles)
     ->UseManualTime()

@@ -191,7 +191,9 @@ QByteArray Utf8Bytes(const QString& Text) {
     // to the same bytes whatever Qt version derives its key; U+FFFD is the standard replacement.
     QByteArray Out;
     Out.reserve(Text.size() * 3);
-    const char16_t* P = reinterpret_cast<const char16_t*>(Text.utf16());
+    // constData, not utf16: on a string over static data (a literal) utf16 copies it into a new
+    // buffer, which writes the string object, and two threads may derive from the same password.
+    const char16_t* P = reinterpret_cast<const char16_t*>(Text.constData());
     const qsizetype N = Text.size();
     for (qsizetype i = 0; i < N; ++i) {
         uint32_t C = P[i];

@@ -90,7 +90,12 @@ void CheckCancelled(const TLockerCancelFunc& Cancel);
 // Appends the entries below Folder in walk order (a folder before its contents), relative to Root.
 // Raises, naming the item, on a symbolic link, socket, FIFO or device, on a name the format cannot
 // carry, and on a folder that cannot be listed: nothing may be silently left out of a locker.
-void CollectEntries(const QString& Root, const QString& Folder, QList<TEntryInfo>& List);
+// Without KeepSourcePaths, SourceFullPath stays empty, as in the list CreateLocker holds: a full path
+// per item would cost a large tree more than the rest of its entry; EntrySourcePath makes it again.
+void CollectEntries(const QString& Root, const QString& Folder, QList<TEntryInfo>& List, bool KeepSourcePaths = true);
+// The item's full path: SourceFullPath when the entry carries it, else Root (the packed folder,
+// without a trailing separator) joined with the stored path.
+QString EntrySourcePath(const QString& Root, const TEntryInfo& Entry);
 // The attribute bits of Path (low 16 bits: read-only, hidden, system, folder; high 16 bits: the
 // permission bits), or 0 when they cannot be read.
 int32_t FileAttributesOrZero(const QString& Path);

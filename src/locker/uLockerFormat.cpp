@@ -376,7 +376,10 @@ void TPayloadWriter::Flush() {
     if (FUsed <= 0)
         return;
     FTransform.Transform(FBuffer, FUsed);
+    const int64_t Offset = FStream.Position();
     FStream.WriteBuffer(FBuffer, FUsed);
+    // The data heads for the disk while the next piece is prepared; the final flush has little left.
+    FStream.StartWriteBack(Offset, FUsed);
     FMac.Update(FBuffer, FUsed);
     FUsed = 0;
 }
@@ -384,8 +387,9 @@ void TPayloadWriter::Flush() {
 // ---- TPayloadReader ----
 
 TPayloadReader::TPayloadReader(TFileStream& Stream, TAesCtrTransform& Transform, int64_t PayloadLength, char* Buffer,
-                               int Capacity, THmacSha256* Mac)
-    : FStream(Stream), FTransform(Transform), FLength(PayloadLength), FBuffer(Buffer), FCapacity(Capacity), FMac(Mac) {}
+                               int Capacity, THmacSha256* Mac, THmacSha256* OtherMac)
+    : FStream(Stream), FTransform(Transform), FLength(PayloadLength), FBuffer(Buffer), FCapacity(Capacity), FMac(Mac),
+      FOtherMac(OtherMac) {}
 
 void TPayloadReader::Refill() {
     const int64_t Left = FLength - FFetched;
@@ -395,6 +399,8 @@ void TPayloadReader::Refill() {
     FStream.ReadBuffer(FBuffer, N);
     if (FMac)
         FMac->Update(FBuffer, N);
+    if (FOtherMac)
+        FOtherMac->Update(FBuffer, N);
     FTransform.Transform(FBuffer, N);
     FFetched += N;
     FPos = 0;
@@ -446,6 +452,8 @@ void TPayloadReader::DrainIntoMac() {
         FStream.ReadBuffer(FBuffer, N);
         if (FMac)
             FMac->Update(FBuffer, N);
+        if (FOtherMac)
+            FOtherMac->Update(FBuffer, N);
         FFetched += N;
     }
     FFill = 0;

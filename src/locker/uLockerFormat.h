@@ -47,7 +47,8 @@ inline constexpr uint32_t TypeMask = 0170000;
 } // namespace LockerFormat
 
 // One packed item. RelativePath is stored form ("\" between components); SourceFullPath is the
-// item on disk while packing and is never stored.
+// item on disk while packing and is never stored (empty in the list the writer holds for a folder's
+// items: see EntrySourcePath).
 struct TEntryInfo {
     QString RelativePath;
     QString SourceFullPath;
@@ -199,9 +200,10 @@ private:
 class TPayloadReader {
 public:
     // With Mac, every stored byte is added to it as it is read, before it is decrypted: the bytes
-    // that are authenticated are exactly the bytes that are used.
+    // that are authenticated are exactly the bytes that are used. OtherMac, when given, gets the same
+    // bytes (a second key checked in the same read).
     TPayloadReader(TFileStream& Stream, TAesCtrTransform& Transform, int64_t PayloadLength, char* Buffer, int Capacity,
-                   THmacSha256* Mac = nullptr);
+                   THmacSha256* Mac = nullptr, THmacSha256* OtherMac = nullptr);
     TPayloadReader(const TPayloadReader&) = delete;
     TPayloadReader& operator=(const TPayloadReader&) = delete;
 
@@ -233,6 +235,7 @@ private:
     char* FBuffer;
     int FCapacity;
     THmacSha256* FMac;
+    THmacSha256* FOtherMac;
     int FPos = 0;
     int FFill = 0;
     int64_t FFetched = 0;

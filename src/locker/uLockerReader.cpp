@@ -4,6 +4,8 @@
 #include "PlatformDirHandle.h"
 #include "translation.h"
 #include "uSecurityUtils.h"
+#include "uSideBySide.h"
+#include "uTextField.h"
 
 #include <QFileInfo>
 #include <QHash>
@@ -58,16 +60,23 @@ QString SingleFileMessage() {
 
 // One pass over the payload: every stored byte goes into the MAC as it is read and is then decrypted
 // and used. Afterwards the MAC decides: a mismatch means a wrong key or a changed locker, whatever
-// the decrypted bytes seemed to say.
+// the decrypted bytes seemed to say. With Other, the MAC under a second master key is computed over
+// the same bytes in the same read.
 class TAuthenticatedPass {
 public:
-    TAuthenticatedPass(TFileStream& Stream, const TLockerHeader& Header, const QByteArray& Master, int Capacity)
-        : FStream(Stream), FHeader(Header), FEncKey(DeriveEncryptionKey(Master)), FMacKey(DeriveMacKey(Master)),
-          FMac(FMacKey.Value), FTransform(FEncKey.Value, Header.Nonce),
-          FBuffer(std::max(1, Capacity), Qt::Uninitialized) {
+    TAuthenticatedPass(TFileStream& Stream, const TLockerHeader& Header, const QByteArray& Master, int Capacity,
+                       const QByteArray* Other = nullptr)
+        : FHeader(Header), FEncKey(DeriveEncryptionKey(Master)), FMacKey(DeriveMacKey(Master)), FMac(FMacKey.Value),
+          FTransform(FEncKey.Value, Header.Nonce), FBuffer(std::max(1, Capacity), Qt::Uninitialized) {
         FMac.UpdateBytes(Header.Nonce);
+        if (Other) {
+            const TSecretBytes OtherKey(DeriveMacKey(*Other));
+            FOtherMac.emplace(OtherKey.Value);
+            FOtherMac->UpdateBytes(Header.Nonce);
+        }
         Stream.Seek(Header.PayloadStart);
-        FReader.emplace(Stream, FTransform, Header.Length, FBuffer.data(), static_cast<int>(FBuffer.size()), &FMac);
+        FReader.emplace(Stream, FTransform, Header.Length, FBuffer.data(), static_cast<int>(FBuffer.size()), &FMac,
+                        FOtherMac ? &*FOtherMac : nullptr);
     }
 
     TPayloadReader& Reader() { return *FReader; }
@@ -75,19 +84,53 @@ public:
     // Reads what is left into the MAC; true when the locker is authentic under this key.
     bool Finish() {
         FReader->DrainIntoMac();
+        if (FOtherMac)
+            FOtherAuthentic = ConstantTimeEquals(FOtherMac->FinalBytes(), FHeader.StoredMac);
         return ConstantTimeEquals(FMac.FinalBytes(), FHeader.StoredMac);
     }
+    // After Finish: whether the second key authenticated the locker.
+    bool OtherAuthentic() const { return FOtherAuthentic; }
 
 private:
-    TFileStream& FStream;
     const TLockerHeader& FHeader;
     TSecretBytes FEncKey;
     TSecretBytes FMacKey;
     THmacSha256 FMac;
+    std::optional<THmacSha256> FOtherMac;
     TAesCtrTransform FTransform;
     QByteArray FBuffer;
     std::optional<TPayloadReader> FReader;
+    bool FOtherAuthentic = false;
 };
+
+// Whether the first payload fields, decrypted under Master, read as the writer writes them: a root
+// name the reader accepts, a flag, a sound entry count. Under a wrong key they are random, and pass
+// about once in 2^24 tries. Only a hint for which slot to decrypt with; the MAC alone decides.
+bool PreludeLooksSound(TFileStream& Stream, const TLockerHeader& Header, const QByteArray& Master) {
+    const int64_t Wanted = std::min<int64_t>(Header.Length, 4 + LockerFormat::MaxNameBytes + 1 + 4);
+    if (Wanted < 9)
+        return false;
+    QByteArray Bytes(static_cast<qsizetype>(Wanted), Qt::Uninitialized);
+    Stream.Seek(Header.PayloadStart);
+    Stream.ReadBuffer(Bytes.data(), Wanted);
+    const TSecretBytes EncKey(DeriveEncryptionKey(Master));
+    TAesCtrTransform Transform(EncKey.Value, Header.Nonce);
+    Transform.Transform(Bytes.data(), static_cast<int>(Wanted));
+    auto Int32At = [&Bytes](qsizetype At) {
+        uint32_t Value = 0;
+        for (int I = 0; I < 4; ++I)
+            Value |= static_cast<uint32_t>(static_cast<uint8_t>(Bytes[At + I])) << (8 * I);
+        return static_cast<int32_t>(Value);
+    };
+    const int32_t NameBytes = Int32At(0);
+    if (NameBytes <= 0 || NameBytes > LockerFormat::MaxNameBytes || 4 + NameBytes + 5 > Wanted)
+        return false;
+    const QString Name = TextField::Decode(Bytes.constData() + 4, NameBytes);
+    const bool IsFolder = Bytes[4 + NameBytes] != 0;
+    const int32_t Count = Int32At(4 + NameBytes + 1);
+    WipeBytes(Bytes);
+    return IsSafeRootName(Name) && Count >= 0 && (IsFolder || Count == 1);
+}
 
 int PassCapacity(int64_t Length) {
     return static_cast<int>(std::min<int64_t>(LockerFormat::CopyBufferSize, std::max<int64_t>(Length, 1)));
@@ -259,7 +302,10 @@ private:
             CheckCancel();
             int Got = 0;
             const char* Data = FReader.Next(Remaining, Got);
+            const int64_t Offset = Out->Position();
             Out->WriteBuffer(Data, Got);
+            // Everything is flushed before the tree is moved into place; starting now keeps that short.
+            Out->StartWriteBack(Offset, Got);
             Remaining -= Got;
             NotifyProgressThrottled(FProgress, Target, FReader.Consumed(), FLength, FLastTick, FLastDone);
         }
@@ -444,21 +490,48 @@ TLockerResult TLockerStaging::Extract(const QString& LockerFile, const QString& 
         F->Dest = TDirHandle::Open(Dest, true);
         F->Stage = std::make_unique<TStagingFolder>(F->Dest);
 
-        bool Authentic = false;
-        // A slot whose parameters are damaged is skipped: the other slot may still open the locker,
-        // which is what the recovery slot is for. Only when none opens does the first slot's reason
-        // count.
-        std::optional<QString> FirstReason;
-        for (const TLockerSlot* Slot : {&Header.Password, &Header.Recovery}) {
-            TSecretBytes Master;
+        // Both slots are opened at once, their derivations side by side, and then the payload is
+        // read once: decrypted under the slot whose first fields make sense and authenticated under
+        // every slot that might open it. A wrong secret or the recovery code costs one read, as the
+        // password does. A slot whose parameters are damaged is skipped: the other slot may still open
+        // the locker, which is what the recovery slot is for. Only when none opens does the password
+        // slot's reason count.
+        const TLockerSlot* Slots[2] = {&Header.Password, &Header.Recovery};
+        TSecretBytes Masters[2];
+        std::optional<QString> SlotError[2];
+        for (int I = 0; I < 2; ++I)
+            if (Slots[I]->Iterations > LockerFormat::MaxIterations)
+                SlotError[I] = Translate("Unsupported key derivation cost.");
+        auto Unwrap = [&](int I) {
+            if (SlotError[I])
+                return;
             try {
-                Master.Value = UnwrapSlot(*Slot, Secret);
+                Masters[I].Value = UnwrapSlot(*Slots[I], Secret);
             } catch (const EKelvarnError& Error) {
-                if (!FirstReason)
-                    FirstReason = Error.Message();
-                continue;
+                SlotError[I] = Error.Message();
             }
-            TAuthenticatedPass Pass(Stream, Header, Master.Value, PassCapacity(Header.Length));
+        };
+        RunSideBySide([&] { Unwrap(0); }, [&] { Unwrap(1); });
+
+        // Candidates in the order they are tried: those whose first fields make sense first.
+        std::vector<int> Pending;
+        bool Sound[2] = {false, false};
+        for (int I = 0; I < 2; ++I)
+            if (!SlotError[I] && (Sound[I] = PreludeLooksSound(Stream, Header, Masters[I].Value)))
+                Pending.push_back(I);
+        for (int I = 0; I < 2; ++I)
+            if (!SlotError[I] && !Sound[I])
+                Pending.push_back(I);
+
+        bool Authentic = false;
+        while (!Authentic && !Pending.empty()) {
+            const int Lead = Pending.front();
+            // A second candidate is checked in the same read when it is as likely as the first; an
+            // unlikely one only when the first is unlikely too (a wrong secret), where nothing is
+            // decoded.
+            const int Other = Pending.size() > 1 && Sound[Pending[1]] == Sound[Lead] ? Pending[1] : -1;
+            TAuthenticatedPass Pass(Stream, Header, Masters[Lead].Value, PassCapacity(Header.Length),
+                                    Other >= 0 ? &Masters[Other].Value : nullptr);
             TStagedWriter Writer(*F, Pass.Reader(), LockerFile, Progress, Cancel, Header.Length);
             std::optional<QString> ContentError;
             try {
@@ -474,18 +547,19 @@ TLockerResult TLockerStaging::Extract(const QString& LockerFile, const QString& 
                 if (ContentError)
                     throw EKelvarnError(*ContentError);
                 Authentic = true;
-                if (Slot == &Header.Recovery)
+                if (Slots[Lead] == &Header.Recovery)
                     Result.RecoveryCode = Secret;
                 break;
             }
             // Another key, or a changed locker: what this pass wrote means nothing.
             F->Stage->Folder().RemoveContents();
-            if (!FirstReason)
-                FirstReason = Translate("Invalid password or recovery code.");
+            Pending.erase(Pending.begin());
+            if (Other >= 0 && !Pass.OtherAuthentic())
+                Pending.erase(std::find(Pending.begin(), Pending.end(), Other));
         }
         if (!Authentic) {
             Discard();
-            Result.MessageText = *FirstReason;
+            Result.MessageText = SlotError[0] ? *SlotError[0] : Translate("Invalid password or recovery code.");
             return Result;
         }
         // Everything written reaches the disk before anyone is told it is there.

@@ -4,6 +4,7 @@
 #include "PlatformDirHandle.h"
 #include "translation.h"
 #include "uSecurityUtils.h"
+#include "uSideBySide.h"
 
 #include <QFileInfo>
 
@@ -96,17 +97,17 @@ struct TWriteState {
 // The file's size is taken once it is open and exactly that many bytes are copied, so the record's
 // size always equals the data that follows it; a file that ends early, grows or is rewritten in the
 // meantime fails the operation rather than yield a locker that differs from the source.
-void CopyFileEntry(TEntryInfo& Entry, const TDirHandle& Parent, const QString& Name, TPayloadWriter& Writer,
-                   const TLockerProgressProc& Progress, const TLockerCancelFunc& Cancel, int64_t& Done, int64_t& Total,
-                   uint64_t& LastTick, int64_t& LastDone) {
+void CopyFileEntry(TEntryInfo& Entry, const QString& Item, const TDirHandle& Parent, const QString& Name,
+                   TPayloadWriter& Writer, const TLockerProgressProc& Progress, const TLockerCancelFunc& Cancel,
+                   int64_t& Done, int64_t& Total, uint64_t& LastTick, int64_t& LastDone) {
     // The file the walk listed, and no other: one swapped for a link or another file since then is
     // refused rather than followed to wherever it leads.
     struct stat Now;
     if (!Parent.StatChild(Name, Now) || !S_ISREG(Now.st_mode) || IdentityOf(Now) != Entry.Identity)
-        RaiseChanged(Entry.SourceFullPath);
+        RaiseChanged(Item);
     const std::unique_ptr<TFileStream> Stream = Parent.OpenFileForReading(Name, &Entry.Identity);
     TFileStream& In = *Stream;
-    const TStatStamp Before = StampOf(In.Handle(), Entry.SourceFullPath);
+    const TStatStamp Before = StampOf(In.Handle(), Item);
     Total += Before.Size - Entry.Size;
     Entry.Size = Before.Size;
 
@@ -123,17 +124,17 @@ void CopyFileEntry(TEntryInfo& Entry, const TDirHandle& Parent, const QString& N
         char* Target = Writer.Space(Available);
         const int64_t Got = In.Read(Target, std::min<int64_t>(Available, Entry.Size - Copied));
         if (Got <= 0)
-            RaiseChanged(Entry.SourceFullPath);
+            RaiseChanged(Item);
         Writer.Commit(static_cast<int>(Got));
         Copied += Got;
-        NotifyProgressThrottled(Progress, Entry.SourceFullPath, Done + Copied, Total, LastTick, LastDone);
+        NotifyProgressThrottled(Progress, Item, Done + Copied, Total, LastTick, LastDone);
     }
-    const TStatStamp After = StampOf(In.Handle(), Entry.SourceFullPath);
+    const TStatStamp After = StampOf(In.Handle(), Item);
     if (After.Size != Before.Size || After.MtimeSec != Before.MtimeSec || After.MtimeNsec != Before.MtimeNsec)
-        RaiseChanged(Entry.SourceFullPath);
+        RaiseChanged(Item);
     In.Close();
     Done += Entry.Size;
-    NotifyProgress(Progress, Entry.SourceFullPath, Done, Total);
+    NotifyProgress(Progress, Item, Done, Total);
 }
 
 } // namespace
@@ -174,6 +175,12 @@ void CheckCancelled(const TLockerCancelFunc& Cancel) {
         throw EKelvarnError(QStringLiteral("Operation cancelled by user."));
 }
 
+QString EntrySourcePath(const QString& Root, const TEntryInfo& Entry) {
+    if (!Entry.SourceFullPath.isEmpty() || Entry.RelativePath.isEmpty())
+        return Entry.SourceFullPath.isEmpty() ? Root : Entry.SourceFullPath;
+    return Root + QLatin1Char('/') + StoredPathToLocal(Entry.RelativePath);
+}
+
 int32_t FileAttributesOrZero(const QString& Path) {
     const uint32_t Attributes = Fs::GetFileAttributes(Path);
     return Attributes == Attr::Invalid ? 0 : static_cast<int32_t>(Attributes);
@@ -184,7 +191,7 @@ namespace {
 // Appends the entries below Folder, which is held open: each subfolder is entered through its
 // descriptor and must be the folder the listing saw.
 void CollectEntriesAt(const TDirHandle& Folder, const QString& FullPrefix, const QString& RelPrefix,
-                      const QString& RootName, QList<TEntryInfo>& List) {
+                      const QString& RootName, QList<TEntryInfo>& List, bool KeepSourcePaths) {
     const bool TopLevel = RelPrefix.isEmpty();
     // In name order, whatever order the file system lists: the same tree gives the same payload.
     QList<TDirEntry> Listed = Folder.List();
@@ -199,9 +206,12 @@ void CollectEntriesAt(const TDirHandle& Folder, const QString& FullPrefix, const
         if (Item.Name.contains(LockerFormat::StoredSeparator) || (TopLevel && HasDrivePrefix(Item.Name)))
             RaiseUnstorableName(Full);
         TEntryInfo Entry;
-        Entry.SourceFullPath = Full;
+        if (KeepSourcePaths)
+            Entry.SourceFullPath = Full;
         Entry.RelativePath =
             CleanRelativePath(TopLevel ? Item.Name : RelPrefix + LockerFormat::StoredSeparator + Item.Name);
+        // A tree of a million items is held whole: no spare capacity per path.
+        Entry.RelativePath.squeeze();
         if (!IsSafeRelativePath(Entry.RelativePath))
             RaiseUnstorableName(Full);
         // What the reader would refuse is never written.
@@ -219,7 +229,7 @@ void CollectEntriesAt(const TDirHandle& Folder, const QString& FullPrefix, const
             if (!Folder.StatChild(Item.Name, Now) || !S_ISDIR(Now.st_mode) || IdentityOf(Now) != Item.Identity)
                 RaiseChanged(Full);
             const TDirHandle Sub = Folder.OpenFolder(Item.Name, &Item.Identity);
-            CollectEntriesAt(Sub, Full + QLatin1Char('/'), Rel, RootName, List);
+            CollectEntriesAt(Sub, Full + QLatin1Char('/'), Rel, RootName, List, KeepSourcePaths);
         }
     }
 }
@@ -265,7 +275,8 @@ void OpenSource(TSource& Src, const QString& Root, const QString& RootName) {
         // The root folder's own entry (an empty path) carries its attributes, so that a private
         // folder comes back private.
         Src.Entries.append(Entry);
-        CollectEntriesAt(Src.RootDir, Root + QLatin1Char('/'), QString(), RootName, Src.Entries);
+        // The items below keep their stored path only; their full path is made when it is needed.
+        CollectEntriesAt(Src.RootDir, Root + QLatin1Char('/'), QString(), RootName, Src.Entries, false);
     } else {
         Entry.RelativePath = RootName;
         Entry.Size = Src.Size;
@@ -292,10 +303,14 @@ QString WriteLocker(TSource& Src, TFileStream& Stream, const QString& Password, 
     const QByteArray RecoverySalt = RandomBytes(LockerFormat::SaltSize);
     const QByteArray Nonce = RandomBytes(LockerFormat::NonceSize);
     const QString RecoveryCode = GenerateRecoveryCode();
-    const TLockerSlot PasswordSlot =
-        WrapMasterKey(Keys.MasterKey.Value, Password, PasswordSalt, LockerFormat::Iterations);
-    const TLockerSlot RecoverySlot =
-        WrapMasterKey(Keys.MasterKey.Value, RecoveryCode, RecoverySalt, LockerFormat::Iterations);
+    TLockerSlot PasswordSlot;
+    TLockerSlot RecoverySlot;
+    // The two derivations are the bulk of a small locker's time and share nothing.
+    RunSideBySide(
+        [&] { PasswordSlot = WrapMasterKey(Keys.MasterKey.Value, Password, PasswordSalt, LockerFormat::Iterations); },
+        [&] {
+            RecoverySlot = WrapMasterKey(Keys.MasterKey.Value, RecoveryCode, RecoverySalt, LockerFormat::Iterations);
+        });
     Keys.EncKey.Value = DeriveEncryptionKey(Keys.MasterKey.Value);
     Keys.MacKey.Value = DeriveMacKey(Keys.MasterKey.Value);
 
@@ -322,7 +337,8 @@ QString WriteLocker(TSource& Src, TFileStream& Stream, const QString& Password, 
     for (TEntryInfo& Entry : Entries) {
         CheckCancelled(Cancel);
         if (!Src.RootIsFolder) {
-            CopyFileEntry(Entry, Src.Parent, Src.RootName, Writer, Progress, Cancel, Done, Total, LastTick, LastDone);
+            CopyFileEntry(Entry, Src.Root, Src.Parent, Src.RootName, Writer, Progress, Cancel, Done, Total, LastTick,
+                          LastDone);
             continue;
         }
         if (Entry.RelativePath.isEmpty()) {
@@ -336,20 +352,21 @@ QString WriteLocker(TSource& Src, TFileStream& Stream, const QString& Password, 
         while (Common < static_cast<qsizetype>(Open.size()) && Common < ParentDepth &&
                Open[Common].first == Parts[Common])
             ++Common;
+        const QString Item = EntrySourcePath(Src.Root, Entry);
         if (Common != ParentDepth)
-            RaiseChanged(Entry.SourceFullPath);
+            RaiseChanged(Item);
         Open.resize(Common);
         const TDirHandle& Parent = Open.empty() ? Src.RootDir : Open.back().second;
         if (Entry.IsDir) {
             PutEntryRecord(Writer, Entry);
             Done += EntryRecordSize(Entry);
-            NotifyProgressThrottled(Progress, Entry.SourceFullPath, Done, Total, LastTick, LastDone);
+            NotifyProgressThrottled(Progress, Item, Done, Total, LastTick, LastDone);
             struct stat Now;
             if (!Parent.StatChild(Parts.last(), Now) || !S_ISDIR(Now.st_mode) || IdentityOf(Now) != Entry.Identity)
-                RaiseChanged(Entry.SourceFullPath);
+                RaiseChanged(Item);
             Open.emplace_back(Parts.last(), Parent.OpenFolder(Parts.last(), &Entry.Identity));
         } else {
-            CopyFileEntry(Entry, Parent, Parts.last(), Writer, Progress, Cancel, Done, Total, LastTick, LastDone);
+            CopyFileEntry(Entry, Item, Parent, Parts.last(), Writer, Progress, Cancel, Done, Total, LastTick, LastDone);
         }
     }
     Writer.Flush();
@@ -387,14 +404,14 @@ void SetFailure(TLockerResult& Result, const QString& Message) {
 
 } // namespace
 
-void CollectEntries(const QString& Root, const QString& Folder, QList<TEntryInfo>& List) {
+void CollectEntries(const QString& Root, const QString& Folder, QList<TEntryInfo>& List, bool KeepSourcePaths) {
     const QString Prefix = Folder.endsWith(QLatin1Char('/')) ? Folder : Folder + QLatin1Char('/');
     QString RootPath = Root;
     while (RootPath.size() > 1 && RootPath.endsWith(QLatin1Char('/')))
         RootPath.chop(1);
     const QString RootName = RootPath.mid(RootPath.lastIndexOf(QLatin1Char('/')) + 1);
     const TDirHandle Dir = TDirHandle::Open(Folder, true);
-    CollectEntriesAt(Dir, Prefix, CleanRelativePath(Folder.mid(Root.size())), RootName, List);
+    CollectEntriesAt(Dir, Prefix, CleanRelativePath(Folder.mid(Root.size())), RootName, List, KeepSourcePaths);
 }
 
 TLockerResult CreateLocker(const QString& Source, const QString& LockerFile, const QString& Password,

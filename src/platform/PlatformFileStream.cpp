@@ -190,6 +190,12 @@ void TFileStream::Flush() {
         RaiseWrite(errno);
 }
 
+void TFileStream::StartWriteBack(int64_t Offset, int64_t Count) {
+    if (FHandle >= 0 && FWritable && Count > 0)
+        (void)::sync_file_range(FHandle, static_cast<off64_t>(Offset), static_cast<off64_t>(Count),
+                                SYNC_FILE_RANGE_WRITE);
+}
+
 void TFileStream::Close() {
     if (FHandle < 0)
         return;

@@ -117,6 +117,10 @@ public:
     int64_t Size() const;
     // fsync; raises on failure.
     void Flush();
+    // Asks the kernel to begin writing the given range to disk now, without waiting, so that the
+    // data is mostly on disk by the time Flush is called. A hint: failures are ignored, and errors
+    // of the write-back itself are reported by Flush.
+    void StartWriteBack(int64_t Offset, int64_t Count);
     void Close();
     int Handle() const { return FHandle; }
     const QString& FileName() const { return FPath; }

@@ -16,6 +16,17 @@ namespace {
 
 const QString Password = QStringLiteral("correct horse");
 
+// Bytes this process has read through read() and its kind so far (rchar), or -1.
+int64_t BytesReadByProcess() {
+    QFile Io(QStringLiteral("/proc/self/io"));
+    if (!Io.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& Line : Io.readAll().split('\n'))
+        if (Line.startsWith("rchar:"))
+            return Line.mid(6).trimmed().toLongLong();
+    return -1;
+}
+
 } // namespace
 
 class TestLockerReader : public QObject {
@@ -95,6 +106,40 @@ private slots:
         QVERIFY(!R.Success);
         QCOMPARE(R.MessageText, QStringLiteral("Invalid password or recovery code."));
         QVERIFY(!Fs::PathExists(Dest));
+    }
+
+    // Whichever secret is given, the payload is read once: both slots are opened first, and the
+    // payload's MAC is checked under each in the same read.
+    void onePayloadReadPerSecret_data() {
+        QTest::addColumn<QString>("Secret");
+        QTest::addColumn<bool>("Opens");
+        QTest::newRow("password") << "password" << true;
+        QTest::newRow("recovery code") << "recovery" << true;
+        QTest::newRow("wrong secret") << "wrong" << false;
+    }
+    void onePayloadReadPerSecret() {
+        QFETCH(QString, Secret);
+        QFETCH(bool, Opens);
+        QTemporaryDir Out;
+        constexpr int64_t Size = 24 << 20;
+        QByteArray Data(Size, Qt::Uninitialized);
+        for (qsizetype I = 0; I < Data.size(); ++I)
+            Data[I] = static_cast<char>((static_cast<uint64_t>(I) * 2654435761u) >> 13);
+        QVERIFY(WriteTestFile(Out.filePath("big.bin"), Data));
+        const TLockerResult Made = CreateLocker(Out.filePath("big.bin"), Out.filePath("big.kvlocker"), Password);
+        QVERIFY2(Made.Success, qPrintable(Made.MessageText));
+        const QString Given = Secret == "password" ? Password : Secret == "recovery" ? Made.RecoveryCode : Secret;
+        const int64_t Before = BytesReadByProcess();
+        if (Before < 0)
+            QSKIP("/proc/self/io is not available");
+        const TLockerResult R = ExtractLocker(Out.filePath("big.kvlocker"), Out.filePath("back"), Given);
+        const int64_t Read = BytesReadByProcess() - Before;
+        QCOMPARE(R.Success, Opens);
+        if (Opens)
+            QCOMPARE(ReadTestFile(Out.filePath("back/big.bin")), Data);
+        else
+            QCOMPARE(R.MessageText, QStringLiteral("Invalid password or recovery code."));
+        QVERIFY2(Read >= Size && Read < Size + Size / 2, qPrintable(QString::number(Read)));
     }
 
     void missingLockerAndEmptyDestination() {

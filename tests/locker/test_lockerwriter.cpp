@@ -555,6 +555,17 @@ private slots:
         QCOMPARE(Paths.size(), 4);
         QVERIFY(Paths.indexOf("x") < Paths.indexOf("x\\y"));
         QVERIFY(Paths.indexOf("x\\y") < Paths.indexOf("x\\y\\z"));
+
+        // The list the writer holds carries stored paths only, and names each item the same way.
+        QList<TEntryInfo> Lean;
+        CollectEntries(P("walk"), P("walk"), Lean, false);
+        QCOMPARE(Lean.size(), List.size());
+        for (qsizetype I = 0; I < Lean.size(); ++I) {
+            QCOMPARE(Lean[I].RelativePath, List[I].RelativePath);
+            QVERIFY(Lean[I].SourceFullPath.isEmpty());
+            QCOMPARE(EntrySourcePath(P("walk"), Lean[I]), List[I].SourceFullPath);
+            QCOMPARE(EntrySourcePath(P("walk"), List[I]), List[I].SourceFullPath);
+        }
     }
 
     void unreadableFolderFails() {
