@@ -105,9 +105,7 @@ int RunCreate(const TCliArguments& Args) {
         PrintErr(QStringLiteral("Recovery code (it opens the locker without the password; keep it safe):"));
         PrintOut(Result.RecoveryCode);
         return ExitSuccess;
-    } catch (const EKelvarnError& E) {
-        return ReportFailure(E.Message());
     } catch (const std::exception& E) {
-        return ReportFailure(QString::fromLocal8Bit(E.what()));
+        return ReportFailure(ErrorTextOf(E));
     }
 }

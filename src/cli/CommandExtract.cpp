@@ -87,9 +87,7 @@ int RunExtract(const TCliArguments& Args) {
     }
     try {
         return Args.Force ? ExtractInPlace(Locker, Folder, Secret.Value) : ExtractAside(Locker, Folder, Secret.Value);
-    } catch (const EKelvarnError& E) {
-        return ReportFailure(E.Message());
     } catch (const std::exception& E) {
-        return ReportFailure(QString::fromLocal8Bit(E.what()));
+        return ReportFailure(ErrorTextOf(E));
     }
 }

@@ -43,6 +43,14 @@ QList<TButtonInfo> ButtonsOf(TMsgButtons Buttons) {
     return {};
 }
 
+// What the seam answered in place of a window, for the tests to read back.
+void Record(TShownDialog::TWhat What, const QString& Text) {
+    TShownDialog Shown;
+    Shown.What = What;
+    Shown.Text = Text;
+    GShown.append(Shown);
+}
+
 QString TakeText() {
     return GTexts.isEmpty() ? QString() : GTexts.dequeue();
 }
@@ -105,10 +113,7 @@ std::unique_ptr<QMessageBox> MakeMessageBox(const QString& Text, TMsgKind Kind, 
 
 bool InputBox(const QString& Caption, const QString& Prompt, QString& Value, bool Masked) {
     if (GInstalled) {
-        TShownDialog Shown;
-        Shown.What = TShownDialog::Input;
-        Shown.Text = Prompt;
-        GShown.append(Shown);
+        Record(TShownDialog::Input, Prompt);
         const QString Answer = TakeText();
         if (Answer.isNull())
             return false;
@@ -130,10 +135,7 @@ bool InputBox(const QString& Caption, const QString& Prompt, QString& Value, boo
 
 QString ChooseFolder(const QString& Title) {
     if (GInstalled) {
-        TShownDialog Shown;
-        Shown.What = TShownDialog::Folder;
-        Shown.Text = Title;
-        GShown.append(Shown);
+        Record(TShownDialog::Folder, Title);
         return TakeText();
     }
     return QFileDialog::getExistingDirectory(DialogParent(), Title, QString(),
@@ -142,10 +144,7 @@ QString ChooseFolder(const QString& Title) {
 
 QString ChooseFile(const QString& Title, const QString& Filter) {
     if (GInstalled) {
-        TShownDialog Shown;
-        Shown.What = TShownDialog::File;
-        Shown.Text = Title;
-        GShown.append(Shown);
+        Record(TShownDialog::File, Title);
         return TakeText();
     }
     return QFileDialog::getOpenFileName(DialogParent(), Title, QString(), Filter);

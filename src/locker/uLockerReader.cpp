@@ -571,12 +571,8 @@ TLockerResult TLockerStaging::Extract(const QString& LockerFile, const QString& 
         Result.Success = true;
         Result.MessageText = Translate("Locker extracted successfully.");
         return Result;
-    } catch (const EKelvarnError& Error) {
-        Result.MessageText = Error.Message();
-    } catch (const std::bad_alloc&) {
-        Result.MessageText = QStringLiteral("Out of memory");
     } catch (const std::exception& Error) {
-        Result.MessageText = QString::fromLocal8Bit(Error.what());
+        Result.MessageText = ErrorTextOf(Error);
     }
     try {
         Discard();
@@ -630,12 +626,8 @@ TLockerResult ExtractLocker(const QString& LockerFile, const QString& DestFolder
     try {
         Staging.MergeIntoPlace();
         return Result;
-    } catch (const EKelvarnError& Error) {
-        Result.MessageText = Error.Message();
-    } catch (const std::bad_alloc&) {
-        Result.MessageText = QStringLiteral("Out of memory");
     } catch (const std::exception& Error) {
-        Result.MessageText = QString::fromLocal8Bit(Error.what());
+        Result.MessageText = ErrorTextOf(Error);
     }
     Result.Success = false;
     return Result;
@@ -681,12 +673,8 @@ bool VerifyLocker(TFileStream& Stream, const QString& Password, QString& Message
         }
         Message = Problem;
         return Problem.isEmpty();
-    } catch (const EKelvarnError& Error) {
-        Message = Error.Message();
-    } catch (const std::bad_alloc&) {
-        Message = QStringLiteral("Out of memory");
     } catch (const std::exception& Error) {
-        Message = QString::fromLocal8Bit(Error.what());
+        Message = ErrorTextOf(Error);
     } catch (...) {
         Message = QStringLiteral("Unknown error");
     }
@@ -702,10 +690,8 @@ bool VerifyLocker(const QString& LockerFile, const QString& Password, QString& M
         }
         TFileStream Stream(LockerFile, TFileStream::TMode::OpenReadShared);
         return VerifyLocker(Stream, Password, Message);
-    } catch (const EKelvarnError& Error) {
-        Message = Error.Message();
     } catch (const std::exception& Error) {
-        Message = QString::fromLocal8Bit(Error.what());
+        Message = ErrorTextOf(Error);
     }
     return false;
 }

@@ -454,12 +454,8 @@ TLockerResult CreateLocker(const QString& Source, const QString& LockerFile, con
         Result.MessageText = Translate("Locker created successfully.");
         Result.RecoveryCode = RecoveryCode;
         return Result;
-    } catch (const EKelvarnError& Error) {
-        SetFailure(Result, Error.Message());
-    } catch (const std::bad_alloc&) {
-        SetFailure(Result, QStringLiteral("Out of memory"));
     } catch (const std::exception& Error) {
-        SetFailure(Result, QString::fromLocal8Bit(Error.what()));
+        SetFailure(Result, ErrorTextOf(Error));
     }
 
     // Failure: no partial locker may remain. A file we did not create is not ours to delete.
@@ -498,12 +494,8 @@ TLockerResult CreateLocker(const QString& Source, TFileStream& Locker, const QSt
         Result.Success = true;
         Result.MessageText = Translate("Locker created successfully.");
         Result.RecoveryCode = RecoveryCode;
-    } catch (const EKelvarnError& Error) {
-        SetFailure(Result, Error.Message());
-    } catch (const std::bad_alloc&) {
-        SetFailure(Result, QStringLiteral("Out of memory"));
     } catch (const std::exception& Error) {
-        SetFailure(Result, QString::fromLocal8Bit(Error.what()));
+        SetFailure(Result, ErrorTextOf(Error));
     }
     return Result;
 }

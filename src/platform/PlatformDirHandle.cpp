@@ -326,47 +326,7 @@ QList<TDirEntry> TDirHandle::List() const {
     // The system attribute is read through the folder's descriptor entry: the same folder, whatever
     // its path leads to now.
     const QByteArray Prefix = "/proc/self/fd/" + QByteArray::number(FFd) + '/';
-    QList<TDirEntry> Entries;
-    for (;;) {
-        errno = 0;
-        const dirent* Ent = ::readdir(Dir);
-        if (!Ent) {
-            if (errno != 0)
-                RaiseAt("Cannot read folder", FPath, errno);
-            break;
-        }
-        const QByteArray Raw(Ent->d_name);
-        if (Raw == "." || Raw == "..")
-            continue;
-        const QString Name = QFile::decodeName(Raw);
-        // A name that is not valid UTF-8 would come back as a different name, or even as the name of
-        // another entry.
-        if (QFile::encodeName(Name) != Raw)
-            throw EKelvarnError(
-                QStringLiteral("Cannot use a name in folder \"%1\": it is not valid UTF-8 (\"%2\").").arg(FPath, Name));
-        struct stat St;
-        if (::fstatat(FFd, Ent->d_name, &St, AT_SYMLINK_NOFOLLOW) != 0) {
-            if (errno == ENOENT)
-                continue;
-            RaiseAt("Cannot read the attributes of", ChildPath(Name), errno);
-        }
-        TDirEntry Entry;
-        Entry.Name = Name;
-        if (S_ISREG(St.st_mode))
-            Entry.Kind = TEntryKind::File;
-        else if (S_ISDIR(St.st_mode))
-            Entry.Kind = TEntryKind::Directory;
-        else if (S_ISLNK(St.st_mode))
-            Entry.Kind = TEntryKind::SymLink;
-        else
-            Entry.Kind = TEntryKind::Other;
-        const bool Hidden = Raw.startsWith('.') || HiddenNames.contains(Raw);
-        Entry.Attributes = AttributesFromStat(St, Prefix + Raw, Hidden);
-        Entry.Size = S_ISREG(St.st_mode) ? static_cast<int64_t>(St.st_size) : 0;
-        Entry.Identity = IdentityOf(St);
-        Entries.append(std::move(Entry));
-    }
-    return Entries;
+    return ReadFolderEntries(Dir, FPath, HiddenNames, Prefix);
 }
 
 uint32_t TDirHandle::ChildAttributes(const QString& Name) const {

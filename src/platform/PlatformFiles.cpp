@@ -71,6 +71,55 @@ void RenameByLink(const char* Source, const char* Target) {
 
 namespace PlatformFilesInternal {
 
+QList<TDirEntry> ReadFolderEntries(DIR* Dir, const QString& Folder, const QSet<QByteArray>& HiddenNames,
+                                   const QByteArray& AttributePrefix) {
+    const int DirFd = ::dirfd(Dir);
+    const QString Slashed = Folder.endsWith(QLatin1Char('/')) ? Folder : Folder + QLatin1Char('/');
+    QList<TDirEntry> Entries;
+    for (;;) {
+        errno = 0;
+        const dirent* Ent = ::readdir(Dir);
+        if (!Ent) {
+            if (errno != 0)
+                throw EKelvarnError(
+                    QStringLiteral("Cannot read folder \"%1\". %2").arg(Folder, SystemErrorText(errno)));
+            break;
+        }
+        const QByteArray Raw(Ent->d_name);
+        if (Raw == "." || Raw == "..")
+            continue;
+        const QString Name = QFile::decodeName(Raw);
+        // A name that is not valid UTF-8 would come back as a different name, or even as the name of
+        // another entry; packing or deleting under it could lose the real one.
+        if (QFile::encodeName(Name) != Raw)
+            throw EKelvarnError(QStringLiteral("Cannot use a name in folder \"%1\": it is not valid UTF-8 (\"%2\").")
+                                    .arg(Folder, Name));
+        struct stat St;
+        if (::fstatat(DirFd, Ent->d_name, &St, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (errno == ENOENT)
+                continue; // removed since readdir saw it
+            throw EKelvarnError(
+                QStringLiteral("Cannot read the attributes of \"%1\". %2").arg(Slashed + Name, SystemErrorText(errno)));
+        }
+        TDirEntry Entry;
+        Entry.Name = Name;
+        if (S_ISREG(St.st_mode))
+            Entry.Kind = TEntryKind::File;
+        else if (S_ISDIR(St.st_mode))
+            Entry.Kind = TEntryKind::Directory;
+        else if (S_ISLNK(St.st_mode))
+            Entry.Kind = TEntryKind::SymLink;
+        else
+            Entry.Kind = TEntryKind::Other;
+        const bool Hidden = Raw.startsWith('.') || HiddenNames.contains(Raw);
+        Entry.Attributes = AttributesFromStat(St, AttributePrefix + Raw, Hidden);
+        Entry.Size = S_ISREG(St.st_mode) ? static_cast<int64_t>(St.st_size) : 0;
+        Entry.Identity = {static_cast<uint64_t>(St.st_dev), static_cast<uint64_t>(St.st_ino)};
+        Entries.append(std::move(Entry));
+    }
+    return Entries;
+}
+
 bool EncodePath(const QString& Path, QByteArray& Out) {
     if (Path.contains(QChar(0))) {
         errno = EINVAL;
@@ -123,54 +172,11 @@ QList<TDirEntry> Fs::ListFolder(const QString& Folder) {
     } Closer{Dir};
 
     const QSet<QByteArray> HiddenNames = ReadHiddenNames(EncodedFolder);
-    const int DirFd = ::dirfd(Dir);
     QByteArray Prefix = EncodedFolder;
     if (!Prefix.endsWith('/'))
         Prefix += '/';
 
-    QList<TDirEntry> Entries;
-    for (;;) {
-        errno = 0;
-        const dirent* Ent = ::readdir(Dir);
-        if (!Ent) {
-            if (errno != 0)
-                throw EKelvarnError(
-                    QStringLiteral("Cannot read folder \"%1\". %2").arg(Folder, SystemErrorText(errno)));
-            break;
-        }
-        const QByteArray Raw(Ent->d_name);
-        if (Raw == "." || Raw == "..")
-            continue;
-        const QString Name = QFile::decodeName(Raw);
-        // A name that is not valid UTF-8 would come back as a different name, or even as the name of
-        // another entry; packing or deleting under it could lose the real one.
-        if (QFile::encodeName(Name) != Raw)
-            throw EKelvarnError(QStringLiteral("Cannot use a name in folder \"%1\": it is not valid UTF-8 (\"%2\").")
-                                    .arg(Folder, Name));
-        struct stat St;
-        if (::fstatat(DirFd, Ent->d_name, &St, AT_SYMLINK_NOFOLLOW) != 0) {
-            if (errno == ENOENT)
-                continue; // removed since readdir saw it
-            throw EKelvarnError(QStringLiteral("Cannot read the attributes of \"%1\". %2")
-                                    .arg(QFile::decodeName(Prefix + Raw), SystemErrorText(errno)));
-        }
-        TDirEntry Entry;
-        Entry.Name = Name;
-        if (S_ISREG(St.st_mode))
-            Entry.Kind = TEntryKind::File;
-        else if (S_ISDIR(St.st_mode))
-            Entry.Kind = TEntryKind::Directory;
-        else if (S_ISLNK(St.st_mode))
-            Entry.Kind = TEntryKind::SymLink;
-        else
-            Entry.Kind = TEntryKind::Other;
-        const bool Hidden = Raw.startsWith('.') || HiddenNames.contains(Raw);
-        Entry.Attributes = AttributesFromStat(St, Prefix + Raw, Hidden);
-        Entry.Size = S_ISREG(St.st_mode) ? static_cast<int64_t>(St.st_size) : 0;
-        Entry.Identity = {static_cast<uint64_t>(St.st_dev), static_cast<uint64_t>(St.st_ino)};
-        Entries.append(std::move(Entry));
-    }
-    return Entries;
+    return ReadFolderEntries(Dir, Folder, HiddenNames, Prefix);
 }
 
 QString Fs::FullPath(const QString& Path) {

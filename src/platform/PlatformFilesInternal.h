@@ -2,11 +2,15 @@
 
 // Helpers shared by the file-layer sources; not part of the layer's interface.
 
+#include "PlatformFiles.h"
+
 #include <QByteArray>
+#include <QList>
 #include <QSet>
 #include <QString>
 
 #include <cstdint>
+#include <dirent.h>
 #include <sys/stat.h>
 
 namespace PlatformFilesInternal {
@@ -32,5 +36,11 @@ void SplitFullPath(const QByteArray& Full, QByteArray& Folder, QByteArray& Name)
 // Attribute bits from an lstat result. Hidden is decided by the caller (it needs the folder's list);
 // System is read from the extended attribute of EncodedPath.
 uint32_t AttributesFromStat(const struct stat& St, const QByteArray& EncodedPath, bool Hidden);
+
+// The entries of an open folder listing (hidden ones included, "." and ".." left out), with their
+// attributes; Folder names the folder in messages, AttributePrefix leads to each entry for reading
+// its extended attributes. Raises on a name that is not valid UTF-8 and on read errors.
+QList<TDirEntry> ReadFolderEntries(DIR* Dir, const QString& Folder, const QSet<QByteArray>& HiddenNames,
+                                   const QByteArray& AttributePrefix);
 
 } // namespace PlatformFilesInternal

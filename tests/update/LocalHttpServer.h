@@ -132,3 +132,18 @@ private:
     QList<QByteArray> FPaths;
     QList<QByteArray> FAgents;
 };
+
+// A port on which nothing listens: taken from the system, then released.
+inline quint16 RefusedPort() {
+    QTcpServer Probe;
+    Probe.listen(QHostAddress::LocalHost, 0);
+    return Probe.serverPort();
+}
+
+// Bytes with no short period, so that a slice in the wrong place shows.
+inline QByteArray Pattern(int Size) {
+    QByteArray Data(Size, Qt::Uninitialized);
+    for (int I = 0; I < Size; ++I)
+        Data[I] = static_cast<char>(I * 7 + I / 251);
+    return Data;
+}

@@ -20,20 +20,6 @@ QString GetInto(THttpClient& Client, const QString& Url, QByteArray& Body) {
     return QString();
 }
 
-// A port on which nothing listens: taken from the system, then released.
-quint16 RefusedPort() {
-    QTcpServer Probe;
-    Probe.listen(QHostAddress::LocalHost, 0);
-    return Probe.serverPort();
-}
-
-QByteArray Pattern(int Size) {
-    QByteArray Data(Size, Qt::Uninitialized);
-    for (int I = 0; I < Size; ++I)
-        Data[I] = static_cast<char>(I * 7 + I / 251);
-    return Data;
-}
-
 } // namespace
 
 class TestHttp : public QObject {

@@ -67,20 +67,6 @@ private:
     QByteArray FOldCache;
 };
 
-// A port on which nothing listens: taken from the system, then released.
-quint16 RefusedPort() {
-    QTcpServer Probe;
-    Probe.listen(QHostAddress::LocalHost, 0);
-    return Probe.serverPort();
-}
-
-QByteArray Pattern(int Size) {
-    QByteArray Data(Size, Qt::Uninitialized);
-    for (int I = 0; I < Size; ++I)
-        Data[I] = static_cast<char>(I * 13 + I / 509);
-    return Data;
-}
-
 QByteArray ReadAll(const QString& Path) {
     QFile File(Path);
     return File.open(QIODevice::ReadOnly) ? File.readAll() : QByteArray();
