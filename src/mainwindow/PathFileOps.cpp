@@ -33,7 +33,7 @@ void ClearAttributes(const QString& Path) {
 void DeleteFolderContents(const TDirHandle& Folder) {
     QList<TDirEntry> Entries;
     try {
-        Entries = Folder.List();
+        Entries = Folder.ListKinds();
     } catch (const EKelvarnError&) {
         return;
     }

@@ -308,6 +308,14 @@ std::unique_ptr<TFileStream> TDirHandle::OpenFileForReading(const QString& Name,
 }
 
 QList<TDirEntry> TDirHandle::List() const {
+    return ListEntries(true);
+}
+
+QList<TDirEntry> TDirHandle::ListKinds() const {
+    return ListEntries(false);
+}
+
+QList<TDirEntry> TDirHandle::ListEntries(bool WithAttributes) const {
     // A description of its own: the listing's position is not shared with other users of FFd.
     const int Fd = ::openat(FFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     DIR* Dir = Fd >= 0 ? ::fdopendir(Fd) : nullptr;
@@ -322,11 +330,13 @@ QList<TDirEntry> TDirHandle::List() const {
         ~TDirCloser() { ::closedir(D); }
     } Closer{Dir};
 
+    if (!WithAttributes)
+        return ReadFolderEntries(Dir, FPath, nullptr, QByteArray());
     const QSet<QByteArray> HiddenNames = ReadHiddenNamesAt(FFd, QByteArray(HiddenListName));
     // The system attribute is read through the folder's descriptor entry: the same folder, whatever
     // its path leads to now.
     const QByteArray Prefix = "/proc/self/fd/" + QByteArray::number(FFd) + '/';
-    return ReadFolderEntries(Dir, FPath, HiddenNames, Prefix);
+    return ReadFolderEntries(Dir, FPath, &HiddenNames, Prefix);
 }
 
 uint32_t TDirHandle::ChildAttributes(const QString& Name) const {

@@ -56,6 +56,9 @@ public:
 
     // Hidden entries included; links are reported as links. As ListFolder.
     QList<TDirEntry> List() const;
+    // The same with names, kinds, sizes and identities only (Attributes 0): no hidden list or
+    // extended attribute is read, for walks that need none, such as a deletion.
+    QList<TDirEntry> ListKinds() const;
 
     // The attribute bits of a child, as GetFileAttributes gives them.
     uint32_t ChildAttributes(const QString& Name) const;
@@ -83,6 +86,7 @@ public:
 
 private:
     TDirHandle(int Fd, QString Path) : FFd(Fd), FPath(std::move(Path)) {}
+    QList<TDirEntry> ListEntries(bool WithAttributes) const;
     int FFd = -1;
     QString FPath;
 };

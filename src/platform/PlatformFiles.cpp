@@ -71,7 +71,7 @@ void RenameByLink(const char* Source, const char* Target) {
 
 namespace PlatformFilesInternal {
 
-QList<TDirEntry> ReadFolderEntries(DIR* Dir, const QString& Folder, const QSet<QByteArray>& HiddenNames,
+QList<TDirEntry> ReadFolderEntries(DIR* Dir, const QString& Folder, const QSet<QByteArray>* HiddenNames,
                                    const QByteArray& AttributePrefix) {
     const int DirFd = ::dirfd(Dir);
     const QString Slashed = Folder.endsWith(QLatin1Char('/')) ? Folder : Folder + QLatin1Char('/');
@@ -111,8 +111,11 @@ QList<TDirEntry> ReadFolderEntries(DIR* Dir, const QString& Folder, const QSet<Q
             Entry.Kind = TEntryKind::SymLink;
         else
             Entry.Kind = TEntryKind::Other;
-        const bool Hidden = Raw.startsWith('.') || HiddenNames.contains(Raw);
-        Entry.Attributes = AttributesFromStat(St, AttributePrefix + Raw, Hidden);
+        Entry.Attributes = 0;
+        if (HiddenNames) {
+            const bool Hidden = Raw.startsWith('.') || HiddenNames->contains(Raw);
+            Entry.Attributes = AttributesFromStat(St, AttributePrefix + Raw, Hidden);
+        }
         Entry.Size = S_ISREG(St.st_mode) ? static_cast<int64_t>(St.st_size) : 0;
         Entry.Identity = {static_cast<uint64_t>(St.st_dev), static_cast<uint64_t>(St.st_ino)};
         Entries.append(std::move(Entry));
@@ -176,7 +179,7 @@ QList<TDirEntry> Fs::ListFolder(const QString& Folder) {
     if (!Prefix.endsWith('/'))
         Prefix += '/';
 
-    return ReadFolderEntries(Dir, Folder, HiddenNames, Prefix);
+    return ReadFolderEntries(Dir, Folder, &HiddenNames, Prefix);
 }
 
 QString Fs::FullPath(const QString& Path) {

@@ -37,10 +37,11 @@ void SplitFullPath(const QByteArray& Full, QByteArray& Folder, QByteArray& Name)
 // System is read from the extended attribute of EncodedPath.
 uint32_t AttributesFromStat(const struct stat& St, const QByteArray& EncodedPath, bool Hidden);
 
-// The entries of an open folder listing (hidden ones included, "." and ".." left out), with their
-// attributes; Folder names the folder in messages, AttributePrefix leads to each entry for reading
-// its extended attributes. Raises on a name that is not valid UTF-8 and on read errors.
-QList<TDirEntry> ReadFolderEntries(DIR* Dir, const QString& Folder, const QSet<QByteArray>& HiddenNames,
+// The entries of an open folder listing (hidden ones included, "." and ".." left out). Folder names
+// the folder in messages. With HiddenNames, each entry's attributes are filled in (AttributePrefix
+// leads to it for its extended attributes); without, they stay 0. Raises on a name that is not
+// valid UTF-8 and on read errors.
+QList<TDirEntry> ReadFolderEntries(DIR* Dir, const QString& Folder, const QSet<QByteArray>* HiddenNames,
                                    const QByteArray& AttributePrefix);
 
 } // namespace PlatformFilesInternal
