@@ -78,22 +78,15 @@ int RunCreate(const TCliArguments& Args) {
         TPendingFile Temp(Folder, NewTemporaryName(Folder, LockerName));
         TProgressBar Bar(QStringLiteral("Packing"));
         Bar.Status(QStringLiteral("Deriving keys..."));
-        const TLockerResult Result = CreateLocker(
+        // Read back through the same descriptor, behind the writer, before it takes its name, as
+        // the hide workflow does.
+        const TLockerResult Result = CreateVerifiedLocker(
             Source, Temp.Stream(), Password.Value,
             [&Bar](const QString&, int64_t Done, int64_t Total) { Bar.Update(Done, Total); },
             [] { return InterruptRequested(); });
-        if (!Result.Success) {
-            Bar.Finish();
-            return ReportFailure(Result.MessageText);
-        }
-        // Read the new locker back, through the same descriptor, before it takes its name, as the
-        // hide workflow does.
-        Bar.Status(QStringLiteral("Checking the new locker..."));
-        QString VerifyMessage;
-        const bool Sound = VerifyLocker(Temp.Stream(), Password.Value, VerifyMessage);
         Bar.Finish();
-        if (!Sound)
-            return ReportFailure(QStringLiteral("The new locker did not pass its check: %1").arg(VerifyMessage));
+        if (!Result.Success)
+            return ReportFailure(Result.MessageText);
         if (InterruptRequested())
             return ReportFailure(QStringLiteral("Operation cancelled by user."));
 

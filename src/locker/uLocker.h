@@ -34,6 +34,12 @@ bool VerifyLocker(TFileStream& Locker, const QString& Password, QString& Message
 // gives it its name and removes it when the result is a failure.
 TLockerResult CreateLocker(const QString& Source, TFileStream& Locker, const QString& Password,
                            const TLockerProgressProc& Progress = nullptr, const TLockerCancelFunc& Cancel = nullptr);
+// The same, and the new locker is checked as VerifyLocker(Locker, Password, ...) checks it, by a
+// second thread that reads it back from the file behind the writer rather than after it. Success
+// only when the check passes too; a failed check's message begins "Locker verification failed: ".
+TLockerResult CreateVerifiedLocker(const QString& Source, TFileStream& Locker, const QString& Password,
+                                   const TLockerProgressProc& Progress = nullptr,
+                                   const TLockerCancelFunc& Cancel = nullptr);
 
 // A locker extracted into a private staging folder (PlatformDirHandle.h), where it waits, unseen,
 // to be moved into place. The payload is decrypted and authenticated in the same single pass, so the

@@ -6,8 +6,15 @@
 #include "uTextField.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <exception>
+#include <mutex>
 #include <sys/stat.h>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -321,9 +328,111 @@ QString StoredPathToLocal(const QString& Stored) {
 
 // ---- TPayloadWriter ----
 
+// The piece handed on and not yet taken (Piece), the one being written (Busy), and the first error.
+struct TPayloadWriter::TWorker {
+    std::mutex Lock;
+    std::condition_variable Changed;
+    char* Piece = nullptr;
+    int Count = 0;
+    bool Busy = false;
+    bool Stop = false;
+    std::exception_ptr Error;
+    std::unique_ptr<char[]> Spare;
+    char* Other = nullptr; // the buffer the caller is not staging into
+    std::thread Thread;
+};
+
 TPayloadWriter::TPayloadWriter(TFileStream& Stream, THmacSha256& Mac, TAesCtrTransform& Transform, char* Buffer,
-                               int Capacity)
-    : FStream(Stream), FMac(Mac), FTransform(Transform), FBuffer(Buffer), FCapacity(Capacity) {}
+                               int Capacity, bool Worker, TWrittenProc Written)
+    : FStream(Stream), FMac(Mac), FTransform(Transform), FBuffer(Buffer), FCapacity(Capacity),
+      FWritten(std::move(Written)) {
+    if (!Worker)
+        return;
+    auto State = std::make_unique<TWorker>();
+    State->Spare.reset(new char[static_cast<size_t>(Capacity)]);
+    State->Other = State->Spare.get();
+    FWorker = std::move(State);
+    try {
+        FWorker->Thread = std::thread([this] { RunWorker(); });
+    } catch (const std::system_error&) {
+        FWorker.reset(); // no thread to be had: the pieces are written on the caller's thread
+    }
+}
+
+TPayloadWriter::~TPayloadWriter() {
+    if (!FWorker)
+        return;
+    {
+        const std::lock_guard<std::mutex> Guard(FWorker->Lock);
+        FWorker->Stop = true;
+    }
+    FWorker->Changed.notify_all();
+    FWorker->Thread.join();
+}
+
+void TPayloadWriter::RunWorker() {
+    TWorker& W = *FWorker;
+    std::unique_lock<std::mutex> Guard(W.Lock);
+    for (;;) {
+        W.Changed.wait(Guard, [&W] { return W.Stop || W.Piece != nullptr; });
+        if (W.Stop)
+            return;
+        char* const Piece = W.Piece;
+        const int Count = W.Count;
+        W.Piece = nullptr;
+        W.Busy = true;
+        const bool Failed = W.Error != nullptr;
+        Guard.unlock();
+        std::exception_ptr Error;
+        if (!Failed) { // after a failure nothing more is written
+            try {
+                WritePiece(Piece, Count);
+            } catch (...) {
+                Error = std::current_exception();
+            }
+        }
+        Guard.lock();
+        W.Busy = false;
+        if (Error && !W.Error)
+            W.Error = Error;
+        W.Changed.notify_all();
+    }
+}
+
+void TPayloadWriter::WritePiece(char* Data, int Count) {
+    FTransform.Transform(Data, Count);
+    const int64_t Offset = FStream.Position();
+    FStream.WriteBuffer(Data, Count);
+    // The data heads for the disk while the next piece is prepared; the final flush has little left.
+    FStream.StartWriteBack(Offset, Count);
+    FMac.Update(Data, Count);
+    if (FWritten)
+        FWritten(FStream.Position());
+}
+
+// Waits for the worker to finish the piece before, hands it the staged one, and stages into the
+// buffer it has finished with.
+void TPayloadWriter::HandOn() {
+    if (FUsed <= 0)
+        return;
+    if (!FWorker) {
+        WritePiece(FBuffer, FUsed);
+        FUsed = 0;
+        return;
+    }
+    TWorker& W = *FWorker;
+    {
+        std::unique_lock<std::mutex> Guard(W.Lock);
+        W.Changed.wait(Guard, [&W] { return W.Piece == nullptr && !W.Busy; });
+        if (W.Error)
+            std::rethrow_exception(W.Error);
+        W.Piece = FBuffer;
+        W.Count = FUsed;
+    }
+    W.Changed.notify_all();
+    std::swap(FBuffer, W.Other);
+    FUsed = 0;
+}
 
 void TPayloadWriter::PutByte(uint8_t Value) {
     char Byte = static_cast<char>(Value);
@@ -362,7 +471,7 @@ void TPayloadWriter::PutString(const QString& Text) {
 
 char* TPayloadWriter::Space(int& Available) {
     if (FUsed >= FCapacity)
-        Flush();
+        HandOn();
     Available = FCapacity - FUsed;
     return FBuffer + FUsed;
 }
@@ -373,35 +482,136 @@ void TPayloadWriter::Commit(int Count) {
 }
 
 void TPayloadWriter::Flush() {
-    if (FUsed <= 0)
+    HandOn();
+    if (!FWorker)
         return;
-    FTransform.Transform(FBuffer, FUsed);
-    const int64_t Offset = FStream.Position();
-    FStream.WriteBuffer(FBuffer, FUsed);
-    // The data heads for the disk while the next piece is prepared; the final flush has little left.
-    FStream.StartWriteBack(Offset, FUsed);
-    FMac.Update(FBuffer, FUsed);
-    FUsed = 0;
+    TWorker& W = *FWorker;
+    std::unique_lock<std::mutex> Guard(W.Lock);
+    W.Changed.wait(Guard, [&W] { return W.Piece == nullptr && !W.Busy; });
+    if (W.Error)
+        std::rethrow_exception(W.Error);
 }
 
 // ---- TPayloadReader ----
 
+// Pieces read ahead, in order (Ready), the buffers free for the next ones, and the first error.
+struct TPayloadReader::TAhead {
+    std::mutex Lock;
+    std::condition_variable Changed;
+    std::deque<std::pair<char*, int>> Ready;
+    std::vector<char*> Free;
+    std::vector<std::unique_ptr<char[]>> Own;
+    char* Held = nullptr; // the piece the caller is reading
+    bool Stop = false;
+    bool Drain = false; // only the MACs are wanted from now on
+    std::exception_ptr Error;
+    std::thread Thread;
+};
+
 TPayloadReader::TPayloadReader(TFileStream& Stream, TAesCtrTransform& Transform, int64_t PayloadLength, char* Buffer,
-                               int Capacity, THmacSha256* Mac, THmacSha256* OtherMac)
+                               int Capacity, THmacSha256* Mac, THmacSha256* OtherMac, bool ReadAhead)
     : FStream(Stream), FTransform(Transform), FLength(PayloadLength), FBuffer(Buffer), FCapacity(Capacity), FMac(Mac),
-      FOtherMac(OtherMac) {}
+      FOtherMac(OtherMac) {
+    // A single piece gains nothing from a second thread.
+    if (!ReadAhead || PayloadLength <= Capacity)
+        return;
+    auto Ahead = std::make_unique<TAhead>();
+    Ahead->Free.push_back(Buffer);
+    for (int I = 0; I < 2; ++I) {
+        Ahead->Own.emplace_back(new char[static_cast<size_t>(Capacity)]);
+        Ahead->Free.push_back(Ahead->Own.back().get());
+    }
+    FAhead = std::move(Ahead);
+    try {
+        FAhead->Thread = std::thread([this] { RunAhead(); });
+    } catch (const std::system_error&) {
+        FAhead.reset(); // no thread to be had: each piece is read when it is needed
+    }
+}
+
+TPayloadReader::~TPayloadReader() {
+    if (!FAhead)
+        return;
+    {
+        const std::lock_guard<std::mutex> Guard(FAhead->Lock);
+        FAhead->Stop = true;
+    }
+    FAhead->Changed.notify_all();
+    FAhead->Thread.join();
+}
+
+void TPayloadReader::FetchPiece(char* Target, int Count, bool Decrypt) {
+    FStream.ReadBuffer(Target, Count);
+    if (FMac)
+        FMac->Update(Target, Count);
+    if (FOtherMac)
+        FOtherMac->Update(Target, Count);
+    if (Decrypt)
+        FTransform.Transform(Target, Count);
+}
+
+void TPayloadReader::RunAhead() {
+    TAhead& A = *FAhead;
+    int64_t Fetched = 0;
+    while (Fetched < FLength) {
+        char* Piece = nullptr;
+        bool Drain = false;
+        {
+            std::unique_lock<std::mutex> Guard(A.Lock);
+            A.Changed.wait(Guard, [&A] { return A.Stop || !A.Free.empty(); });
+            if (A.Stop)
+                return;
+            Piece = A.Free.back();
+            A.Free.pop_back();
+            Drain = A.Drain;
+        }
+        const int N = static_cast<int>(std::min<int64_t>(FCapacity, FLength - Fetched));
+        std::exception_ptr Error;
+        try {
+            FetchPiece(Piece, N, !Drain);
+        } catch (...) {
+            Error = std::current_exception();
+        }
+        {
+            const std::lock_guard<std::mutex> Guard(A.Lock);
+            if (Error)
+                A.Error = Error;
+            else
+                A.Ready.emplace_back(Piece, N);
+        }
+        A.Changed.notify_all();
+        if (Error)
+            return;
+        Fetched += N;
+    }
+}
 
 void TPayloadReader::Refill() {
     const int64_t Left = FLength - FFetched;
     if (Left <= 0)
         RaiseStreamRead();
-    const int N = static_cast<int>(std::min<int64_t>(FCapacity, Left));
-    FStream.ReadBuffer(FBuffer, N);
-    if (FMac)
-        FMac->Update(FBuffer, N);
-    if (FOtherMac)
-        FOtherMac->Update(FBuffer, N);
-    FTransform.Transform(FBuffer, N);
+    if (!FAhead) {
+        const int N = static_cast<int>(std::min<int64_t>(FCapacity, Left));
+        FetchPiece(FBuffer, N, true);
+        FFetched += N;
+        FPos = 0;
+        FFill = N;
+        return;
+    }
+    TAhead& A = *FAhead;
+    std::unique_lock<std::mutex> Guard(A.Lock);
+    if (A.Held) {
+        A.Free.push_back(A.Held);
+        A.Held = nullptr;
+        A.Changed.notify_all();
+    }
+    A.Changed.wait(Guard, [&A] { return !A.Ready.empty() || A.Error; });
+    if (A.Ready.empty())
+        std::rethrow_exception(A.Error);
+    const auto [Piece, N] = A.Ready.front();
+    A.Ready.pop_front();
+    A.Held = Piece;
+    FBuffer = Piece;
     FFetched += N;
     FPos = 0;
     FFill = N;
@@ -447,14 +657,21 @@ int64_t TPayloadReader::ReadInt64() {
 }
 
 void TPayloadReader::DrainIntoMac() {
-    while (FFetched < FLength) {
-        const int N = static_cast<int>(std::min<int64_t>(FCapacity, FLength - FFetched));
-        FStream.ReadBuffer(FBuffer, N);
-        if (FMac)
-            FMac->Update(FBuffer, N);
-        if (FOtherMac)
-            FOtherMac->Update(FBuffer, N);
-        FFetched += N;
+    if (FAhead) {
+        {
+            const std::lock_guard<std::mutex> Guard(FAhead->Lock);
+            FAhead->Drain = true;
+        }
+        // Every piece up to the end passes through the worker's MACs; taking the last one means they
+        // are complete.
+        while (FFetched < FLength)
+            Refill();
+    } else {
+        while (FFetched < FLength) {
+            const int N = static_cast<int>(std::min<int64_t>(FCapacity, FLength - FFetched));
+            FetchPiece(FBuffer, N, false);
+            FFetched += N;
+        }
     }
     FFill = 0;
     FPos = 0;

@@ -8,6 +8,8 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 
 // The bytes of a locker file: header layout, the clear and encrypted encodings the writer and the
 // reader share, the key schedule, the payload MAC and the rules for stored names.
@@ -164,11 +166,19 @@ uint32_t RestoredMode(int32_t Attributes, bool IsDir);
 QString PrintableName(const QString& Name);
 inline constexpr int MaxShownChars = 160;
 
-// Builds the encrypted payload in one buffer: fields and file data are staged in plaintext, and each
-// full buffer is encrypted, written and MACed in one go.
+// Builds the encrypted payload in pieces: fields and file data are staged in plaintext, and each
+// full piece is encrypted, written and MACed in one go. With Worker, that happens on a thread of its
+// own while the caller stages the next piece in a second buffer, so that reading the source overlaps
+// the cipher, the MAC and the write; the stream and Mac then belong to that thread until Flush
+// returns. Written, when given, hears the stream offset up to which the payload has been written,
+// on the thread that wrote it.
 class TPayloadWriter {
 public:
-    TPayloadWriter(TFileStream& Stream, THmacSha256& Mac, TAesCtrTransform& Transform, char* Buffer, int Capacity);
+    using TWrittenProc = std::function<void(int64_t End)>;
+    TPayloadWriter(TFileStream& Stream, THmacSha256& Mac, TAesCtrTransform& Transform, char* Buffer, int Capacity,
+                   bool Worker = false, TWrittenProc Written = nullptr);
+    // Stops the worker; a piece it has not written yet is dropped.
+    ~TPayloadWriter();
     TPayloadWriter(const TPayloadWriter&) = delete;
     TPayloadWriter& operator=(const TPayloadWriter&) = delete;
 
@@ -177,15 +187,21 @@ public:
     void PutInt64(int64_t Value);
     void PutBytes(const void* Data, int64_t Count);
     void PutString(const QString& Text);
-    // Free staging space, at least one byte (a full buffer is flushed first). Fill it, then Commit.
+    // Free staging space, at least one byte (a full buffer is handed on first). Fill it, then Commit.
     char* Space(int& Available);
     void Commit(int Count);
-    // Encrypts, writes and MACs everything staged.
+    // Encrypts, writes and MACs everything staged, and returns once it is written; raises what the
+    // worker raised.
     void Flush();
     // Plaintext bytes accepted so far.
     int64_t Total() const { return FTotal; }
 
 private:
+    struct TWorker;
+    void HandOn();
+    void WritePiece(char* Data, int Count);
+    void RunWorker();
+
     TFileStream& FStream;
     THmacSha256& FMac;
     TAesCtrTransform& FTransform;
@@ -193,17 +209,23 @@ private:
     int FCapacity;
     int FUsed = 0;
     int64_t FTotal = 0;
+    TWrittenProc FWritten;
+    std::unique_ptr<TWorker> FWorker;
 };
 
 // Reads a decrypted payload through one buffer: each refill reads, then decrypts, a whole piece.
-// Never reads past the payload's stored length: what lies beyond it is not authenticated.
+// Never reads past the payload's stored length: what lies beyond it is not authenticated. With
+// ReadAhead, a thread of its own reads, MACs and decrypts the next pieces while the caller uses the
+// current one (in buffers of its own beside Buffer); the stream and the MACs then belong to that
+// thread until DrainIntoMac returns or the reader goes.
 class TPayloadReader {
 public:
     // With Mac, every stored byte is added to it as it is read, before it is decrypted: the bytes
     // that are authenticated are exactly the bytes that are used. OtherMac, when given, gets the same
     // bytes (a second key checked in the same read).
     TPayloadReader(TFileStream& Stream, TAesCtrTransform& Transform, int64_t PayloadLength, char* Buffer, int Capacity,
-                   THmacSha256* Mac = nullptr, THmacSha256* OtherMac = nullptr);
+                   THmacSha256* Mac = nullptr, THmacSha256* OtherMac = nullptr, bool ReadAhead = false);
+    ~TPayloadReader();
     TPayloadReader(const TPayloadReader&) = delete;
     TPayloadReader& operator=(const TPayloadReader&) = delete;
 
@@ -225,8 +247,12 @@ public:
     int64_t Remaining() const { return FLength - FConsumed; }
 
 private:
+    struct TAhead;
     void ReadExact(void* Target, int Count);
     void Refill();
+    // Reads, MACs and (unless draining) decrypts Count bytes into Target.
+    void FetchPiece(char* Target, int Count, bool Decrypt);
+    void RunAhead();
     QString ReadStringOfCount(int32_t Count);
 
     TFileStream& FStream;
@@ -240,4 +266,5 @@ private:
     int FFill = 0;
     int64_t FFetched = 0;
     int64_t FConsumed = 0;
+    std::unique_ptr<TAhead> FAhead;
 };

@@ -1,4 +1,5 @@
 #include "uLocker.h"
+#include "uLockerFollower.h"
 
 #include "KelvarnError.h"
 #include "PlatformDirHandle.h"
@@ -12,11 +13,15 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <grp.h>
+#include <mutex>
 #include <new>
 #include <optional>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -65,7 +70,7 @@ QString SingleFileMessage() {
 class TAuthenticatedPass {
 public:
     TAuthenticatedPass(TFileStream& Stream, const TLockerHeader& Header, const QByteArray& Master, int Capacity,
-                       const QByteArray* Other = nullptr)
+                       const QByteArray* Other = nullptr, bool ReadAhead = false)
         : FHeader(Header), FEncKey(DeriveEncryptionKey(Master)), FMacKey(DeriveMacKey(Master)), FMac(FMacKey.Value),
           FTransform(FEncKey.Value, Header.Nonce), FBuffer(std::max(1, Capacity), Qt::Uninitialized) {
         FMac.UpdateBytes(Header.Nonce);
@@ -76,7 +81,7 @@ public:
         }
         Stream.Seek(Header.PayloadStart);
         FReader.emplace(Stream, FTransform, Header.Length, FBuffer.data(), static_cast<int>(FBuffer.size()), &FMac,
-                        FOtherMac ? &*FOtherMac : nullptr);
+                        FOtherMac ? &*FOtherMac : nullptr, ReadAhead);
     }
 
     TPayloadReader& Reader() { return *FReader; }
@@ -130,6 +135,37 @@ bool PreludeLooksSound(TFileStream& Stream, const TLockerHeader& Header, const Q
     const int32_t Count = Int32At(4 + NameBytes + 1);
     WipeBytes(Bytes);
     return IsSafeRootName(Name) && Count >= 0 && (IsFolder || Count == 1);
+}
+
+// What VerifyLocker finds wrong in the first fields of a payload, read from its start; empty when
+// they are sound. A single file's locker is checked to its end: one entry, the file, under its name.
+QString StructureProblem(TPayloadReader& Reader) {
+    try {
+        const QString RootName = Reader.ReadString(LockerFormat::MaxNameBytes, TooLongMessage());
+        const bool RootIsFolder = Reader.ReadByte() != 0;
+        const int32_t Count = Reader.ReadInt32();
+        if (RootName.isEmpty())
+            return Translate("Locker verification failed (empty root name).");
+        if (Count < 0)
+            return Translate("Locker verification failed (invalid entry count).");
+        if (!IsSafeRootName(RootName))
+            return BadRootNameMessage(RootName);
+        if (!RootIsFolder) {
+            bool Sound = Count == 1;
+            if (Sound) {
+                const QString Stored = Reader.ReadString(LockerFormat::MaxPathBytes, TooLongMessage());
+                const bool IsDir = Reader.ReadByte() != 0;
+                (void)Reader.ReadInt32();
+                const int64_t Size = Reader.ReadInt64();
+                Sound = !IsDir && CleanRelativePath(Stored) == RootName && Size == Reader.Remaining();
+            }
+            if (!Sound)
+                return WithItem(SingleFileMessage(), PrintableName(RootName));
+        }
+    } catch (const EKelvarnError& Error) {
+        return Error.Message();
+    }
+    return QString();
 }
 
 int PassCapacity(int64_t Length) {
@@ -289,14 +325,15 @@ private:
     // A later entry of the same name replaces an earlier one, as a file already there would be.
     void WriteFile(const TDirHandle& Parent, const QString& Name, const QString& Target, int32_t Attributes,
                    int64_t Size) {
-        struct stat St;
-        if (Parent.StatChild(Name, St)) {
-            if (S_ISDIR(St.st_mode))
+        std::unique_ptr<TFileStream> Out = Parent.CreateFileIfAbsent(Name, 0600);
+        if (!Out) {
+            struct stat St;
+            if (Parent.StatChild(Name, St) && S_ISDIR(St.st_mode))
                 throw EKelvarnError(
                     WithItem(Translate("An existing folder is in the way of a file from the locker."), Target));
             Parent.Unlink(Name);
+            Out = Parent.CreateFile(Name, 0600);
         }
-        const std::unique_ptr<TFileStream> Out = Parent.CreateFile(Name, 0600);
         int64_t Remaining = Size;
         while (Remaining > 0) {
             CheckCancel();
@@ -530,8 +567,10 @@ TLockerResult TLockerStaging::Extract(const QString& LockerFile, const QString& 
             // unlikely one only when the first is unlikely too (a wrong secret), where nothing is
             // decoded.
             const int Other = Pending.size() > 1 && Sound[Pending[1]] == Sound[Lead] ? Pending[1] : -1;
+            // Reading, MACing and decrypting run ahead on a thread of their own while the files are
+            // written.
             TAuthenticatedPass Pass(Stream, Header, Masters[Lead].Value, PassCapacity(Header.Length),
-                                    Other >= 0 ? &Masters[Other].Value : nullptr);
+                                    Other >= 0 ? &Masters[Other].Value : nullptr, true);
             TStagedWriter Writer(*F, Pass.Reader(), LockerFile, Progress, Cancel, Header.Length);
             std::optional<QString> ContentError;
             try {
@@ -639,34 +678,7 @@ bool VerifyLocker(TFileStream& Stream, const QString& Password, QString& Message
         const TLockerHeader Header = ReadHeader(Stream);
         TSecretBytes Master(UnwrapSlot(Header.Password, Password));
         TAuthenticatedPass Pass(Stream, Header, Master.Value, PassCapacity(Header.Length));
-        TPayloadReader& Reader = Pass.Reader();
-        QString Problem;
-        try {
-            const QString RootName = Reader.ReadString(LockerFormat::MaxNameBytes, TooLongMessage());
-            const bool RootIsFolder = Reader.ReadByte() != 0;
-            const int32_t Count = Reader.ReadInt32();
-            if (RootName.isEmpty()) {
-                Problem = Translate("Locker verification failed (empty root name).");
-            } else if (Count < 0) {
-                Problem = Translate("Locker verification failed (invalid entry count).");
-            } else if (!IsSafeRootName(RootName)) {
-                Problem = BadRootNameMessage(RootName);
-            } else if (!RootIsFolder) {
-                // A single file's locker is checked to its end: one entry, the file, under its name.
-                bool Sound = Count == 1;
-                if (Sound) {
-                    const QString Stored = Reader.ReadString(LockerFormat::MaxPathBytes, TooLongMessage());
-                    const bool IsDir = Reader.ReadByte() != 0;
-                    (void)Reader.ReadInt32();
-                    const int64_t Size = Reader.ReadInt64();
-                    Sound = !IsDir && CleanRelativePath(Stored) == RootName && Size == Reader.Remaining();
-                }
-                if (!Sound)
-                    Problem = WithItem(SingleFileMessage(), PrintableName(RootName));
-            }
-        } catch (const EKelvarnError& Error) {
-            Problem = Error.Message();
-        }
+        const QString Problem = StructureProblem(Pass.Reader());
         if (!Pass.Finish()) {
             Message = Translate("Locker verification failed (MAC mismatch).");
             return false;
@@ -710,4 +722,146 @@ bool IsLockerFileName(const QString& Path) {
             return false;
     }
     return true;
+}
+
+struct TLockerFollower::TState {
+    const TFileStream& Locker;
+    QString Password;
+    std::mutex Lock;
+    std::condition_variable Changed;
+    bool HeaderWritten = false;
+    int64_t Written = 0;
+    bool WriterDone = false;
+    bool Abandoned = false;
+    bool CheckDone = false;
+    bool Sound = false;
+    QString Message;
+    std::thread Thread;
+
+    TState(const TFileStream& Stream, const QString& Secret) : Locker(Stream), Password(Secret) {}
+
+    // Waits until the writer has got past Position or is done (or gone); false when it is gone.
+    bool AwaitBeyond(int64_t Position, int64_t& UpTo, bool& Done) {
+        std::unique_lock<std::mutex> Guard(Lock);
+        Changed.wait(Guard, [&] { return Abandoned || WriterDone || (HeaderWritten && Written > Position); });
+        UpTo = Written;
+        Done = WriterDone;
+        return !Abandoned;
+    }
+
+    // The check itself; true when it ran to the end (sound or not), false when abandoned.
+    bool Check(QString& Problem) {
+        TFileStream View(Locker, TFileStream::TReadView{});
+        int64_t UpTo = 0;
+        bool Done = false;
+        if (!AwaitBeyond(-1, UpTo, Done))
+            return false;
+        // The slot and nonce are written once, before the payload, and never again.
+        const TLockerHeader First = ReadLockerHeader(View);
+        const TSecretBytes Master(UnwrapSlot(First.Password, Password));
+        const TSecretBytes MacKey(DeriveMacKey(Master.Value));
+        THmacSha256 Mac(MacKey.Value);
+        Mac.UpdateBytes(First.Nonce);
+        QByteArray Buffer(LockerFormat::CopyBufferSize, Qt::Uninitialized);
+        int64_t Position = First.PayloadStart;
+        for (;;) {
+            if (!AwaitBeyond(Position, UpTo, Done))
+                return false;
+            while (Position < UpTo) {
+                const int N = static_cast<int>(std::min<int64_t>(Buffer.size(), UpTo - Position));
+                View.Seek(Position);
+                View.ReadBuffer(Buffer.data(), N);
+                Mac.Update(Buffer.constData(), N);
+                Position += N;
+            }
+            if (Done && Position >= UpTo)
+                break;
+        }
+        // The completed header: the same slot and nonce, a length that covers exactly what was read.
+        const TLockerHeader Header = ReadHeader(View);
+        const bool SameHeader = Header.Password.Iterations == First.Password.Iterations &&
+                                Header.Password.Salt == First.Password.Salt &&
+                                Header.Password.Wrapped == First.Password.Wrapped && Header.Nonce == First.Nonce;
+        if (!SameHeader || Header.PayloadStart + Header.Length != Position ||
+            !ConstantTimeEquals(Mac.FinalBytes(), Header.StoredMac)) {
+            Problem = Translate("Locker verification failed (MAC mismatch).");
+            return true;
+        }
+        TAuthenticatedPass Pass(View, Header, Master.Value, PassCapacity(std::min<int64_t>(Header.Length, 65536)));
+        Problem = StructureProblem(Pass.Reader());
+        return true;
+    }
+
+    void Run() {
+        QString Problem;
+        bool Ran = false;
+        try {
+            Ran = Check(Problem);
+        } catch (const std::exception& Error) {
+            Problem = ErrorTextOf(Error);
+            Ran = true;
+        } catch (...) {
+            Problem = QStringLiteral("Unknown error");
+            Ran = true;
+        }
+        const std::lock_guard<std::mutex> Guard(Lock);
+        CheckDone = true;
+        Sound = Ran && Problem.isEmpty();
+        Message = Ran ? Problem : Translate("Locker verification failed (MAC mismatch).");
+        Changed.notify_all();
+    }
+};
+
+TLockerFollower::TLockerFollower(const TFileStream& Locker, const QString& Password)
+    : F(std::make_unique<TState>(Locker, Password)) {
+    try {
+        F->Thread = std::thread([State = F.get()] { State->Run(); });
+    } catch (const std::system_error&) {
+    }
+}
+
+TLockerFollower::~TLockerFollower() {
+    if (!F->Thread.joinable())
+        return;
+    {
+        const std::lock_guard<std::mutex> Guard(F->Lock);
+        F->Abandoned = true;
+    }
+    F->Changed.notify_all();
+    F->Thread.join();
+}
+
+bool TLockerFollower::Started() const {
+    return F->Thread.joinable();
+}
+
+void TLockerFollower::HeaderWritten() {
+    {
+        const std::lock_guard<std::mutex> Guard(F->Lock);
+        F->HeaderWritten = true;
+    }
+    F->Changed.notify_all();
+}
+
+void TLockerFollower::WrittenUpTo(int64_t End) {
+    {
+        const std::lock_guard<std::mutex> Guard(F->Lock);
+        F->Written = std::max(F->Written, End);
+    }
+    F->Changed.notify_all();
+}
+
+bool TLockerFollower::Finish(QString& Message) {
+    {
+        const std::lock_guard<std::mutex> Guard(F->Lock);
+        F->WriterDone = true;
+    }
+    F->Changed.notify_all();
+    if (!F->Thread.joinable()) {
+        Message = QStringLiteral("Unknown error");
+        return false;
+    }
+    F->Thread.join();
+    Message = F->Message;
+    return F->Sound;
 }

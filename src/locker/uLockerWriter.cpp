@@ -1,4 +1,5 @@
 #include "uLocker.h"
+#include "uLockerFollower.h"
 
 #include "KelvarnError.h"
 #include "PlatformDirHandle.h"
@@ -13,6 +14,7 @@
 #include <chrono>
 #include <memory>
 #include <new>
+#include <optional>
 #include <sys/stat.h>
 #include <vector>
 
@@ -80,13 +82,17 @@ struct TStatStamp {
     int64_t MtimeNsec = 0;
 };
 
+TStatStamp StampOf(const struct stat& St) {
+    return {static_cast<int64_t>(St.st_size), static_cast<int64_t>(St.st_mtim.tv_sec),
+            static_cast<int64_t>(St.st_mtim.tv_nsec)};
+}
+
 TStatStamp StampOf(int Fd, const QString& Path) {
     struct stat St;
     if (::fstat(Fd, &St) != 0)
         throw EKelvarnError(
             QStringLiteral("Cannot read the attributes of \"%1\". %2").arg(Path, SystemErrorText(errno)));
-    return {static_cast<int64_t>(St.st_size), static_cast<int64_t>(St.st_mtim.tv_sec),
-            static_cast<int64_t>(St.st_mtim.tv_nsec)};
+    return StampOf(St);
 }
 
 // Everything one CreateLocker call holds; the destructor wipes the secrets.
@@ -102,12 +108,18 @@ void CopyFileEntry(TEntryInfo& Entry, const QString& Item, const TDirHandle& Par
                    int64_t& Done, int64_t& Total, uint64_t& LastTick, int64_t& LastDone) {
     // The file the walk listed, and no other: one swapped for a link or another file since then is
     // refused rather than followed to wherever it leads.
-    struct stat Now;
-    if (!Parent.StatChild(Name, Now) || !S_ISREG(Now.st_mode) || IdentityOf(Now) != Entry.Identity)
-        RaiseChanged(Item);
-    const std::unique_ptr<TFileStream> Stream = Parent.OpenFileForReading(Name, &Entry.Identity);
+    struct stat Opened;
+    std::unique_ptr<TFileStream> Stream;
+    try {
+        Stream = Parent.OpenFileForReading(Name, &Entry.Identity, &Opened);
+    } catch (const EKelvarnError&) {
+        struct stat Now;
+        if (!Parent.StatChild(Name, Now) || !S_ISREG(Now.st_mode) || IdentityOf(Now) != Entry.Identity)
+            RaiseChanged(Item);
+        throw;
+    }
     TFileStream& In = *Stream;
-    const TStatStamp Before = StampOf(In.Handle(), Item);
+    const TStatStamp Before = StampOf(Opened);
     Total += Before.Size - Entry.Size;
     Entry.Size = Before.Size;
 
@@ -291,9 +303,11 @@ void PutEntryRecord(TPayloadWriter& Writer, const TEntryInfo& Entry) {
     Writer.PutInt64(Entry.IsDir ? 0 : Entry.Size);
 }
 
-// Writes the whole locker into Stream, which is new and empty, from the opened source.
+// Writes the whole locker into Stream, which is new and empty, from the opened source; Follower,
+// when given, hears how far the writing has got.
 QString WriteLocker(TSource& Src, TFileStream& Stream, const QString& Password, const QString& Source,
-                    const TLockerProgressProc& Progress, const TLockerCancelFunc& Cancel) {
+                    const TLockerProgressProc& Progress, const TLockerCancelFunc& Cancel,
+                    TLockerFollower* Follower = nullptr) {
     QList<TEntryInfo>& Entries = Src.Entries;
     int64_t Total = PayloadSize(Src.RootName, Entries);
 
@@ -316,12 +330,20 @@ QString WriteLocker(TSource& Src, TFileStream& Stream, const QString& Password, 
 
     WriteLockerHeader(Stream, PasswordSlot, RecoverySlot, Nonce);
     const int64_t PayloadStart = Stream.Position();
+    if (Follower)
+        Follower->HeaderWritten();
 
     THmacSha256 Mac(Keys.MacKey.Value);
     TAesCtrTransform Transform(Keys.EncKey.Value, Nonce);
     Mac.UpdateBytes(Nonce);
     QByteArray Buffer(LockerFormat::CopyBufferSize, Qt::Uninitialized);
-    TPayloadWriter Writer(Stream, Mac, Transform, Buffer.data(), static_cast<int>(Buffer.size()));
+    // More than one piece: the cipher, the MAC and the writing run on a thread of their own while
+    // this one reads the source.
+    TPayloadWriter::TWrittenProc Written;
+    if (Follower)
+        Written = [Follower](int64_t End) { Follower->WrittenUpTo(End); };
+    TPayloadWriter Writer(Stream, Mac, Transform, Buffer.data(), static_cast<int>(Buffer.size()), Total > Buffer.size(),
+                          Written);
 
     Writer.PutString(Src.RootName);
     Writer.PutByte(Src.RootIsFolder ? 1 : 0);
@@ -471,8 +493,10 @@ TLockerResult CreateLocker(const QString& Source, const QString& LockerFile, con
     return Result;
 }
 
-TLockerResult CreateLocker(const QString& Source, TFileStream& Locker, const QString& Password,
-                           const TLockerProgressProc& Progress, const TLockerCancelFunc& Cancel) {
+namespace {
+
+TLockerResult CreateLockerIn(const QString& Source, TFileStream& Locker, const QString& Password,
+                             const TLockerProgressProc& Progress, const TLockerCancelFunc& Cancel, bool Verify) {
     TLockerResult Result;
     try {
         QString Root, RootName;
@@ -490,7 +514,20 @@ TLockerResult CreateLocker(const QString& Source, TFileStream& Locker, const QSt
             if (Entry.Identity == IdentityOf(Out))
                 throw EKelvarnError(WithItem(
                     Translate("The locker file cannot be the item being packed or lie inside it."), Locker.FileName()));
-        const QString RecoveryCode = WriteLocker(Src, Locker, Password, Source, Progress, Cancel);
+        std::optional<TLockerFollower> Follower;
+        if (Verify)
+            Follower.emplace(Locker, Password);
+        const bool Behind = Follower && Follower->Started();
+        const QString RecoveryCode =
+            WriteLocker(Src, Locker, Password, Source, Progress, Cancel, Behind ? &*Follower : nullptr);
+        if (Verify) {
+            QString Message;
+            const bool Sound = Behind ? Follower->Finish(Message) : VerifyLocker(Locker, Password, Message);
+            if (!Sound) {
+                SetFailure(Result, Translate("Locker verification failed: ") + Message);
+                return Result;
+            }
+        }
         Result.Success = true;
         Result.MessageText = Translate("Locker created successfully.");
         Result.RecoveryCode = RecoveryCode;
@@ -498,4 +535,16 @@ TLockerResult CreateLocker(const QString& Source, TFileStream& Locker, const QSt
         SetFailure(Result, ErrorTextOf(Error));
     }
     return Result;
+}
+
+} // namespace
+
+TLockerResult CreateLocker(const QString& Source, TFileStream& Locker, const QString& Password,
+                           const TLockerProgressProc& Progress, const TLockerCancelFunc& Cancel) {
+    return CreateLockerIn(Source, Locker, Password, Progress, Cancel, false);
+}
+
+TLockerResult CreateVerifiedLocker(const QString& Source, TFileStream& Locker, const QString& Password,
+                                   const TLockerProgressProc& Progress, const TLockerCancelFunc& Cancel) {
+    return CreateLockerIn(Source, Locker, Password, Progress, Cancel, true);
 }

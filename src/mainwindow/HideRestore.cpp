@@ -57,9 +57,9 @@ bool TfrmMain::HidePathIntoLocker(const QString& Path, QString& ErrorText) {
         Folder.Unlink(TemporaryName);
 
     // Written, checked and flushed through one descriptor, and named only then; any way out before
-    // that removes it.
+    // that removes it. The check reads the file back behind the writer.
     TPendingFile Temporary(Folder, TemporaryName);
-    const TLockerResult Result = CreateLocker(
+    const TLockerResult Result = CreateVerifiedLocker(
         Path, Temporary.Stream(), GeneralPassword,
         [this](const QString& Item, int64_t Done, int64_t Total) { ReportProgress(Item, Done, Total); },
         [this] { return IsStopRequested(); });
@@ -69,11 +69,6 @@ bool TfrmMain::HidePathIntoLocker(const QString& Path, QString& ErrorText) {
     }
     if (FStopRequested) {
         ErrorText = Translate("Operation cancelled by user.");
-        return false;
-    }
-    QString Message;
-    if (!VerifyLocker(Temporary.Stream(), GeneralPassword, Message)) {
-        ErrorText = Translate("Locker verification failed: ") + Message;
         return false;
     }
     // The locker and its name reach the disk before the only other copy is deleted.

@@ -279,15 +279,27 @@ TDirHandle TDirHandle::CreateFolder(const QString& Name, mode_t Mode) const {
 }
 
 std::unique_ptr<TFileStream> TDirHandle::CreateFile(const QString& Name, int Permissions) const {
+    std::unique_ptr<TFileStream> Stream = CreateFileIfAbsent(Name, Permissions);
+    if (!Stream)
+        RaiseAt("Cannot create file", ChildPath(Name), EEXIST);
+    return Stream;
+}
+
+std::unique_ptr<TFileStream> TDirHandle::CreateFileIfAbsent(const QString& Name, int Permissions) const {
     const QByteArray Encoded = EncodeName(Name);
-    const int Fd = ::openat(FFd, Encoded.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK,
+    // O_EXCL only ever opens a regular file it has just made: no FIFO can block the open.
+    const int Fd = ::openat(FFd, Encoded.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                             static_cast<mode_t>(Permissions & 0777));
-    if (Fd < 0)
+    if (Fd < 0) {
+        if (errno == EEXIST)
+            return nullptr;
         RaiseAt("Cannot create file", ChildPath(Name), errno);
+    }
     return std::make_unique<TFileStream>(Fd, ChildPath(Name), TFileStream::TMode::CreateNew);
 }
 
-std::unique_ptr<TFileStream> TDirHandle::OpenFileForReading(const QString& Name, const TFileIdentity* Expected) const {
+std::unique_ptr<TFileStream> TDirHandle::OpenFileForReading(const QString& Name, const TFileIdentity* Expected,
+                                                            struct stat* Opened) const {
     const QByteArray Encoded = EncodeName(Name);
     const int Fd = ::openat(FFd, Encoded.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
     if (Fd < 0) {
@@ -297,14 +309,19 @@ std::unique_ptr<TFileStream> TDirHandle::OpenFileForReading(const QString& Name,
                 QStringLiteral("Cannot open file \"%1\". The path is a symbolic link.").arg(ChildPath(Name)));
         RaiseAt("Cannot open file", ChildPath(Name), Saved);
     }
-    if (Expected) {
-        struct stat St;
-        if (::fstat(Fd, &St) != 0 || IdentityOf(St) != *Expected) {
-            ::close(Fd);
-            RaiseChanged(ChildPath(Name));
-        }
+    struct stat St;
+    if (::fstat(Fd, &St) != 0) {
+        const int Saved = errno;
+        ::close(Fd);
+        RaiseAt("Cannot open file", ChildPath(Name), Saved);
     }
-    return std::make_unique<TFileStream>(Fd, ChildPath(Name), TFileStream::TMode::OpenReadSharedNoFollow);
+    if (Expected && IdentityOf(St) != *Expected) {
+        ::close(Fd);
+        RaiseChanged(ChildPath(Name));
+    }
+    if (Opened)
+        *Opened = St;
+    return std::make_unique<TFileStream>(Fd, ChildPath(Name), TFileStream::TMode::OpenReadSharedNoFollow, &St);
 }
 
 QList<TDirEntry> TDirHandle::List() const {

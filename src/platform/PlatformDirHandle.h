@@ -50,9 +50,12 @@ public:
     TDirHandle CreateFolder(const QString& Name, mode_t Mode = 0700) const;
     // A new regular file, created exclusively (nothing may exist at the name), read and write.
     std::unique_ptr<TFileStream> CreateFile(const QString& Name, int Permissions = 0600) const;
+    // The same, but nullptr when something already exists at the name.
+    std::unique_ptr<TFileStream> CreateFileIfAbsent(const QString& Name, int Permissions = 0600) const;
     // An existing regular file for reading with a shared lock, never through a link; Expected as
-    // for OpenFolder.
-    std::unique_ptr<TFileStream> OpenFileForReading(const QString& Name, const TFileIdentity* Expected = nullptr) const;
+    // for OpenFolder. Opened, when given, receives the file's attributes as it was opened.
+    std::unique_ptr<TFileStream> OpenFileForReading(const QString& Name, const TFileIdentity* Expected = nullptr,
+                                                    struct stat* Opened = nullptr) const;
 
     // Hidden entries included; links are reported as links. As ListFolder.
     QList<TDirEntry> List() const;

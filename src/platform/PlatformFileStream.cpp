@@ -29,6 +29,8 @@ constexpr int64_t MaxIoChunk = int64_t(1) << 30;
     throw EKelvarnError(QStringLiteral("Stream read error. %1").arg(SystemErrorText(Errno)));
 }
 
+constexpr off_t SequentialHintSize = 256 * 1024;
+
 // File systems without flock support still work, unlocked: the lock only guards against our own
 // other instances, and refusing every file there would make the program unusable on them.
 bool LockUnsupported(int Errno) {
@@ -76,23 +78,28 @@ TFileStream::TFileStream(const QString& Path, TMode Mode, int Permissions) : FPa
     Adopt(Fd, Mode);
 }
 
-TFileStream::TFileStream(int Fd, const QString& Path, TMode Mode) : FPath(Path) {
+TFileStream::TFileStream(int Fd, const QString& Path, TMode Mode, const struct stat* Opened) : FPath(Path) {
     FWritable = Mode != TMode::OpenReadShared && Mode != TMode::OpenReadSharedNoFollow;
-    Adopt(Fd, Mode);
+    Adopt(Fd, Mode, Opened);
 }
 
-void TFileStream::Adopt(int Fd, TMode Mode) {
+void TFileStream::Adopt(int Fd, TMode Mode, const struct stat* Opened) {
     const QString& Path = FPath;
     const int LockOp = FWritable ? LOCK_EX | LOCK_NB : LOCK_SH | LOCK_NB;
     FHandle = Fd;
     try {
         struct stat St;
-        if (::fstat(Fd, &St) != 0)
+        if (Opened)
+            St = *Opened;
+        else if (::fstat(Fd, &St) != 0)
             RaiseOpen(Path, SystemErrorText(errno));
         if (!S_ISREG(St.st_mode))
             RaiseOpen(Path, QStringLiteral("It is not a regular file."));
+        // Only O_NONBLOCK among the status flags F_SETFL changes is ever set by our opens.
         const int FdFlags = ::fcntl(Fd, F_GETFL);
-        if (FdFlags < 0 || ::fcntl(Fd, F_SETFL, FdFlags & ~O_NONBLOCK) != 0)
+        if (FdFlags < 0)
+            RaiseOpen(Path, SystemErrorText(errno));
+        if ((FdFlags & O_NONBLOCK) != 0 && ::fcntl(Fd, F_SETFL, FdFlags & ~O_NONBLOCK) != 0)
             RaiseOpen(Path, SystemErrorText(errno));
         while (::flock(Fd, LockOp) != 0) {
             if (errno == EINTR)
@@ -103,8 +110,9 @@ void TFileStream::Adopt(int Fd, TMode Mode) {
                 break;
             RaiseOpen(Path, SystemErrorText(errno));
         }
-        if (!FWritable)
-            ::posix_fadvise(Fd, 0, 0, POSIX_FADV_SEQUENTIAL); // a hint for read-ahead; failure is harmless
+        // A hint for read-ahead, which a small file is read within anyway; failure is harmless.
+        if (!FWritable && St.st_size > SequentialHintSize)
+            ::posix_fadvise(Fd, 0, 0, POSIX_FADV_SEQUENTIAL);
         // Truncate only once the lock is ours, so a file another instance is using is never cut.
         if (Mode == TMode::CreateExclusive && St.st_size != 0 && ::ftruncate(Fd, 0) != 0)
             RaiseOpen(Path, SystemErrorText(errno));
@@ -115,8 +123,10 @@ void TFileStream::Adopt(int Fd, TMode Mode) {
     }
 }
 
+TFileStream::TFileStream(const TFileStream& Of, TReadView) : FPath(Of.FPath), FHandle(Of.FHandle), FView(true) {}
+
 TFileStream::~TFileStream() {
-    if (FHandle >= 0)
+    if (FHandle >= 0 && !FView)
         ::close(FHandle);
 }
 
@@ -133,7 +143,9 @@ int64_t TFileStream::Read(void* Buffer, int64_t Count) {
     char* Target = static_cast<char*>(Buffer);
     int64_t Done = 0;
     while (Done < Count) {
-        const ssize_t N = ::read(FHandle, Target + Done, static_cast<size_t>(std::min(Count - Done, MaxIoChunk)));
+        const size_t Want = static_cast<size_t>(std::min(Count - Done, MaxIoChunk));
+        const ssize_t N = FView ? ::pread(FHandle, Target + Done, Want, static_cast<off_t>(FPosition))
+                                : ::read(FHandle, Target + Done, Want);
         if (N < 0) {
             if (errno == EINTR)
                 continue;
@@ -148,7 +160,7 @@ int64_t TFileStream::Read(void* Buffer, int64_t Count) {
 }
 
 void TFileStream::WriteBuffer(const void* Buffer, int64_t Count) {
-    if (FHandle < 0)
+    if (FHandle < 0 || FView)
         RaiseWrite(EBADF);
     const char* Source = static_cast<const char*>(Buffer);
     int64_t Done = 0;
@@ -169,6 +181,10 @@ void TFileStream::WriteBuffer(const void* Buffer, int64_t Count) {
 void TFileStream::Seek(int64_t Position) {
     if (FHandle < 0 || Position < 0)
         throw EKelvarnError(QStringLiteral("Stream seek error. %1").arg(SystemErrorText(FHandle < 0 ? EBADF : EINVAL)));
+    if (FView) {
+        FPosition = Position;
+        return;
+    }
     const off_t Result = ::lseek(FHandle, static_cast<off_t>(Position), SEEK_SET);
     if (Result < 0)
         throw EKelvarnError(QStringLiteral("Stream seek error. %1").arg(SystemErrorText(errno)));
@@ -199,6 +215,10 @@ void TFileStream::StartWriteBack(int64_t Offset, int64_t Count) {
 void TFileStream::Close() {
     if (FHandle < 0)
         return;
+    if (FView) {
+        FHandle = -1;
+        return;
+    }
     const int Fd = FHandle;
     FHandle = -1;
     // Linux frees the descriptor even when close fails; an error then means written data may be

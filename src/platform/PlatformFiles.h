@@ -101,7 +101,13 @@ public:
     TFileStream(const QString& Path, TMode Mode, int Permissions = 0600);
     // Takes over Fd, which the caller opened (O_NONBLOCK included) as Mode would, and checks and
     // locks it as that constructor does; Path names it in messages. Fd is closed if that fails.
-    TFileStream(int Fd, const QString& Path, TMode Mode);
+    // Opened: the descriptor's attributes when the caller has just read them.
+    TFileStream(int Fd, const QString& Path, TMode Mode, const struct stat* Opened = nullptr);
+    // A second reader of the file Of holds open, with a position of its own: it reads with pread
+    // through Of's descriptor, which it neither moves, locks nor closes, so another thread may go
+    // on writing through Of. Of must outlive it.
+    struct TReadView {};
+    TFileStream(const TFileStream& Of, TReadView);
     ~TFileStream();
     TFileStream(const TFileStream&) = delete;
     TFileStream& operator=(const TFileStream&) = delete;
@@ -126,10 +132,11 @@ public:
     const QString& FileName() const { return FPath; }
 
 private:
-    void Adopt(int Fd, TMode Mode);
+    void Adopt(int Fd, TMode Mode, const struct stat* Opened = nullptr);
 
     QString FPath;
     int FHandle = -1;
     int64_t FPosition = 0;
     bool FWritable = false;
+    bool FView = false;
 };

@@ -285,10 +285,11 @@ private slots:
 
     // The bytes that are decrypted are the bytes that are authenticated: a locker changed while it
     // is being read (a share, a removable disk) fails, and nothing of it becomes visible. The change
-    // lands after the first piece was read, in a part read later.
+    // lands while the first piece is in use, in the fourth, which the reading ahead cannot have
+    // reached: three buffers, one of them held.
     void changedWhileReadFails() {
         QTemporaryDir Out;
-        QVERIFY(WriteTestFile(Out.filePath("src/big/script.sh"), QByteArray(6 * 1024 * 1024, '#') + "\nrm -rf ~\n"));
+        QVERIFY(WriteTestFile(Out.filePath("src/big/script.sh"), QByteArray(14 * 1024 * 1024, '#') + "\nrm -rf ~\n"));
         const QString Locker = Out.filePath("big.kvlocker");
         QVERIFY(CreateLocker(Out.filePath("src/big"), Locker, Password).Success);
         const QByteArray Before = ReadTestFile(Locker);
@@ -308,6 +309,27 @@ private slots:
         QCOMPARE(R.MessageText, QStringLiteral("Invalid password or recovery code."));
         QVERIFY(!Fs::PathExists(Dest));
         QVERIFY(ReadTestFile(Locker) != Before);
+    }
+
+    // A read that fails on the thread reading ahead reaches the caller as the error it is, after the
+    // pieces before it, and leaves nothing behind.
+    void readErrorAheadFails() {
+        QTemporaryDir Out;
+        QVERIFY(WriteTestFile(Out.filePath("src/big/data.bin"), QByteArray(20 * 1024 * 1024, 'd')));
+        const QString Locker = Out.filePath("big.kvlocker");
+        QVERIFY(CreateLocker(Out.filePath("src/big"), Locker, Password).Success);
+        const QString Dest = Out.filePath("dest");
+        bool Cut = false;
+        const TLockerResult R = ExtractLocker(Locker, Dest, Password, [&](const QString&, int64_t, int64_t) {
+            if (Cut)
+                return;
+            Cut = true;
+            QVERIFY(QFile::resize(Locker, 13 * 1024 * 1024));
+        });
+        QVERIFY(Cut);
+        QVERIFY(!R.Success);
+        QCOMPARE(R.MessageText, QStringLiteral("Stream read error"));
+        QVERIFY(!Fs::PathExists(Dest));
     }
 
     // The staged extraction a caller outside the engine uses: extract unseen beside the target, move

@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -473,6 +475,83 @@ private slots:
         QVERIFY(!R.Success);
         QCOMPARE(R.MessageText.section("\r\n", 0, 0),
                  QStringLiteral("The locker file cannot be the item being packed or lie inside it."));
+    }
+
+    // The check behind the writer reads the file, not the writer's memory: a header changed on disk
+    // while the payload is written fails, whichever of the two the check has read first.
+    void checkedBehindTheWriter_data() {
+        QTest::addColumn<int64_t>("LargeSize");
+        QTest::addColumn<bool>("ChangeSalt");
+        QTest::newRow("one piece") << int64_t(1000) << false;
+        QTest::newRow("several pieces") << int64_t(9 * 1024 * 1024 + 3) << false;
+        QTest::newRow("one piece, salt changed on disk") << int64_t(1000) << true;
+        QTest::newRow("several pieces, salt changed on disk") << int64_t(9 * 1024 * 1024 + 3) << true;
+    }
+    void checkedBehindTheWriter() {
+        QFETCH(int64_t, LargeSize);
+        QFETCH(bool, ChangeSalt);
+        QTemporaryDir Dir;
+        QByteArray Large(LargeSize, Qt::Uninitialized);
+        for (qsizetype I = 0; I < Large.size(); ++I)
+            Large[I] = char((I * 131) >> 7);
+        QVERIFY(WriteTestFile(Dir.filePath("src/large.bin"), Large));
+        QVERIFY(WriteTestFile(Dir.filePath("src/sub/small.txt"), "small"));
+        const TDirHandle Folder = TDirHandle::Open(Dir.path());
+        std::unique_ptr<TFileStream> Out = Folder.CreateFile("new.tmp");
+        bool Changed = false;
+        const TLockerResult R =
+            CreateVerifiedLocker(Dir.filePath("src"), *Out, Password, [&](const QString&, int64_t Done, int64_t Total) {
+                if (!ChangeSalt || Changed || Done != Total)
+                    return;
+                Changed = true;
+                QFile File(Dir.filePath("new.tmp"));
+                QVERIFY(File.open(QIODevice::ReadWrite));
+                QVERIFY(File.seek(LockerFormat::PasswordSlotOffset + 4));
+                QVERIFY(File.write("\xA5", 1) == 1);
+            });
+        QCOMPARE(Changed, ChangeSalt);
+        if (ChangeSalt) {
+            QVERIFY(!R.Success);
+            QCOMPARE(R.MessageText,
+                     QStringLiteral("Locker verification failed: Locker verification failed (MAC mismatch)."));
+            QVERIFY(R.RecoveryCode.isEmpty());
+            return;
+        }
+        QVERIFY2(R.Success, qPrintable(R.MessageText));
+        QString Message;
+        QVERIFY2(VerifyLocker(*Out, Password, Message), qPrintable(Message));
+        Out.reset();
+        const TDecoded D = Decode(Dir.filePath("new.tmp"), Password);
+        QVERIFY(D.Authentic);
+        QCOMPARE(FindEntry(D, "large.bin")->Data, Large);
+        QCOMPARE(FindEntry(D, "sub\\small.txt")->Data, QByteArray("small"));
+    }
+
+    // A write that fails on the writing thread fails the operation with its own message, and the
+    // partial locker goes.
+    void writeErrorOnTheWritingThread() {
+        QTemporaryDir Dir;
+        QVERIFY(WriteTestFile(Dir.filePath("src/large.bin"), QByteArray(12 * 1024 * 1024, 'w')));
+        struct rlimit Old;
+        QVERIFY(::getrlimit(RLIMIT_FSIZE, &Old) == 0);
+        struct rlimit Small = Old;
+        Small.rlim_cur = 6 * 1024 * 1024;
+        const auto OldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        QVERIFY(::setrlimit(RLIMIT_FSIZE, &Small) == 0);
+        const TLockerResult Plain = CreateLocker(Dir.filePath("src"), Dir.filePath("a.kvlocker"), Password);
+        const TDirHandle Folder = TDirHandle::Open(Dir.path());
+        TLockerResult Checked;
+        {
+            const std::unique_ptr<TFileStream> Out = Folder.CreateFile("b.tmp");
+            Checked = CreateVerifiedLocker(Dir.filePath("src"), *Out, Password);
+        }
+        ::setrlimit(RLIMIT_FSIZE, &Old);
+        std::signal(SIGXFSZ, OldHandler);
+        for (const TLockerResult& R : {Plain, Checked}) {
+            QVERIFY(!R.Success);
+            QVERIFY2(R.MessageText.startsWith(QStringLiteral("Stream write error. ")), qPrintable(R.MessageText));
+        }
+        QVERIFY(!Fs::PathExists(Dir.filePath("a.kvlocker")));
     }
 
     // An existing locker path is replaced by a new file: another name for the old file keeps it.
