@@ -98,6 +98,7 @@ void CheckCancelled(const TLockerCancelFunc& Cancel);
 // carry, and on a folder that cannot be listed: nothing may be silently left out of a locker.
 // Without KeepSourcePaths, SourceFullPath stays empty, as in the list CreateLocker holds: a full path
 // per item would cost a large tree more than the rest of its entry; EntrySourcePath makes it again.
+// A file's system attribute is not among its attributes here: the writer reads it from the open file.
 void CollectEntries(const QString& Root, const QString& Folder, QList<TEntryInfo>& List, bool KeepSourcePaths = true);
 // The item's full path: SourceFullPath when the entry carries it, else Root (the packed folder,
 // without a trailing separator) joined with the stored path.

@@ -28,6 +28,7 @@
 namespace {
 
 constexpr QChar Cr = QLatin1Char('\r');
+constexpr int64_t WriteBackMinimum = 128 * 1024;
 constexpr QChar Lf = QLatin1Char('\n');
 
 QString WithItem(const QString& Reason, const QString& Item) {
@@ -341,8 +342,11 @@ private:
             const char* Data = FReader.Next(Remaining, Got);
             const int64_t Offset = Out->Position();
             Out->WriteBuffer(Data, Got);
-            // Everything is flushed before the tree is moved into place; starting now keeps that short.
-            Out->StartWriteBack(Offset, Got);
+            // Everything is flushed before the tree is moved into place; starting now keeps that
+            // short. For a small file a request of its own costs more than it saves: the final
+            // flush takes many of them in one go.
+            if (Size >= WriteBackMinimum)
+                Out->StartWriteBack(Offset, Got);
             Remaining -= Got;
             NotifyProgressThrottled(FProgress, Target, FReader.Consumed(), FLength, FLastTick, FLastDone);
         }

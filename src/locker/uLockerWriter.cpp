@@ -120,6 +120,9 @@ void CopyFileEntry(TEntryInfo& Entry, const QString& Item, const TDirHandle& Par
     }
     TFileStream& In = *Stream;
     const TStatStamp Before = StampOf(Opened);
+    // The walk left this to the open file.
+    if (In.HasSystemAttribute())
+        Entry.Attr |= static_cast<int32_t>(Attr::System);
     Total += Before.Size - Entry.Size;
     Entry.Size = Before.Size;
 
@@ -206,7 +209,7 @@ void CollectEntriesAt(const TDirHandle& Folder, const QString& FullPrefix, const
                       const QString& RootName, QList<TEntryInfo>& List, bool KeepSourcePaths) {
     const bool TopLevel = RelPrefix.isEmpty();
     // In name order, whatever order the file system lists: the same tree gives the same payload.
-    QList<TDirEntry> Listed = Folder.List();
+    QList<TDirEntry> Listed = Folder.ListLeavingFilesSystem();
     std::sort(Listed.begin(), Listed.end(), [](const TDirEntry& A, const TDirEntry& B) { return A.Name < B.Name; });
     for (const TDirEntry& Item : Listed) {
         const QString Full = FullPrefix + Item.Name;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 
 #include <cstdint>
@@ -74,6 +75,8 @@ public:
     // Busy state of the batch commands.
     bool FBusy = false;
     bool FStopRequested = false;
+    // Since the display was last brought up to date and events handled during work.
+    QElapsedTimer FProgressShown;
     int FCurrentItemIndex = 0;
     int FTotalItems = 0;
 

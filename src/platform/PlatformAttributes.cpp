@@ -256,7 +256,7 @@ QSet<QByteArray> ReadHiddenNamesAt(int DirFd, const QByteArray& ListPath) {
     return Names;
 }
 
-uint32_t AttributesFromStat(const struct stat& St, const QByteArray& EncodedPath, bool Hidden) {
+uint32_t AttributesFromStat(const struct stat& St, const QByteArray& EncodedPath, bool Hidden, bool ReadSystem) {
     uint32_t Attributes = 0;
     if (S_ISDIR(St.st_mode))
         Attributes |= Attr::Directory;
@@ -265,7 +265,7 @@ uint32_t AttributesFromStat(const struct stat& St, const QByteArray& EncodedPath
         Attributes |= Attr::ReadOnly;
     if (Hidden)
         Attributes |= Attr::Hidden;
-    if (CanHoldXattr(St.st_mode) && HasSystemXattr(EncodedPath))
+    if (ReadSystem && CanHoldXattr(St.st_mode) && HasSystemXattr(EncodedPath))
         Attributes |= Attr::System;
     Attributes |= static_cast<uint32_t>(St.st_mode & 07777) << Attr::PermShift;
     return Attributes;
@@ -358,4 +358,8 @@ bool Fs::SetFileAttributes(const QString& Path, uint32_t Attributes) {
     if (Wanted != Current && ::chmod(Encoded.constData(), Wanted) != 0)
         return false;
     return true;
+}
+
+bool TFileStream::HasSystemAttribute() const {
+    return FHandle >= 0 && ::fgetxattr(FHandle, SystemXattr, nullptr, 0) >= 0;
 }

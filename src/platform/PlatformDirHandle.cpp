@@ -325,14 +325,18 @@ std::unique_ptr<TFileStream> TDirHandle::OpenFileForReading(const QString& Name,
 }
 
 QList<TDirEntry> TDirHandle::List() const {
-    return ListEntries(true);
+    return ListEntries(TListing::Attributes);
 }
 
 QList<TDirEntry> TDirHandle::ListKinds() const {
-    return ListEntries(false);
+    return ListEntries(TListing::Kinds);
 }
 
-QList<TDirEntry> TDirHandle::ListEntries(bool WithAttributes) const {
+QList<TDirEntry> TDirHandle::ListLeavingFilesSystem() const {
+    return ListEntries(TListing::AttributesLeavingFilesSystem);
+}
+
+QList<TDirEntry> TDirHandle::ListEntries(TListing What) const {
     // A description of its own: the listing's position is not shared with other users of FFd.
     const int Fd = ::openat(FFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     DIR* Dir = Fd >= 0 ? ::fdopendir(Fd) : nullptr;
@@ -347,13 +351,13 @@ QList<TDirEntry> TDirHandle::ListEntries(bool WithAttributes) const {
         ~TDirCloser() { ::closedir(D); }
     } Closer{Dir};
 
-    if (!WithAttributes)
+    if (What == TListing::Kinds)
         return ReadFolderEntries(Dir, FPath, nullptr, QByteArray());
     const QSet<QByteArray> HiddenNames = ReadHiddenNamesAt(FFd, QByteArray(HiddenListName));
     // The system attribute is read through the folder's descriptor entry: the same folder, whatever
     // its path leads to now.
     const QByteArray Prefix = "/proc/self/fd/" + QByteArray::number(FFd) + '/';
-    return ReadFolderEntries(Dir, FPath, &HiddenNames, Prefix);
+    return ReadFolderEntries(Dir, FPath, &HiddenNames, Prefix, What == TListing::Attributes);
 }
 
 uint32_t TDirHandle::ChildAttributes(const QString& Name) const {

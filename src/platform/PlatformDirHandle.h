@@ -62,6 +62,10 @@ public:
     // The same with names, kinds, sizes and identities only (Attributes 0): no hidden list or
     // extended attribute is read, for walks that need none, such as a deletion.
     QList<TDirEntry> ListKinds() const;
+    // As List, but a regular file's system attribute is left out, for a caller that opens every
+    // file anyway and reads it there (TFileStream::HasSystemAttribute): asked by name, it would cost
+    // a lookup through /proc per file.
+    QList<TDirEntry> ListLeavingFilesSystem() const;
 
     // The attribute bits of a child, as GetFileAttributes gives them.
     uint32_t ChildAttributes(const QString& Name) const;
@@ -89,7 +93,8 @@ public:
 
 private:
     TDirHandle(int Fd, QString Path) : FFd(Fd), FPath(std::move(Path)) {}
-    QList<TDirEntry> ListEntries(bool WithAttributes) const;
+    enum class TListing { Kinds, Attributes, AttributesLeavingFilesSystem };
+    QList<TDirEntry> ListEntries(TListing What) const;
     int FFd = -1;
     QString FPath;
 };

@@ -72,7 +72,7 @@ void RenameByLink(const char* Source, const char* Target) {
 namespace PlatformFilesInternal {
 
 QList<TDirEntry> ReadFolderEntries(DIR* Dir, const QString& Folder, const QSet<QByteArray>* HiddenNames,
-                                   const QByteArray& AttributePrefix) {
+                                   const QByteArray& AttributePrefix, bool FilesSystem) {
     const int DirFd = ::dirfd(Dir);
     const QString Slashed = Folder.endsWith(QLatin1Char('/')) ? Folder : Folder + QLatin1Char('/');
     QList<TDirEntry> Entries;
@@ -114,7 +114,8 @@ QList<TDirEntry> ReadFolderEntries(DIR* Dir, const QString& Folder, const QSet<Q
         Entry.Attributes = 0;
         if (HiddenNames) {
             const bool Hidden = Raw.startsWith('.') || HiddenNames->contains(Raw);
-            Entry.Attributes = AttributesFromStat(St, AttributePrefix + Raw, Hidden);
+            Entry.Attributes =
+                AttributesFromStat(St, AttributePrefix + Raw, Hidden, FilesSystem || !S_ISREG(St.st_mode));
         }
         Entry.Size = S_ISREG(St.st_mode) ? static_cast<int64_t>(St.st_size) : 0;
         Entry.Identity = {static_cast<uint64_t>(St.st_dev), static_cast<uint64_t>(St.st_ino)};

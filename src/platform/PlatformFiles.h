@@ -129,6 +129,9 @@ public:
     void StartWriteBack(int64_t Offset, int64_t Count);
     void Close();
     int Handle() const { return FHandle; }
+    // Whether the file carries the system attribute (the extended attribute Fs::SetFileAttributes
+    // sets), read through the descriptor.
+    bool HasSystemAttribute() const;
     const QString& FileName() const { return FPath; }
 
 private:

@@ -34,14 +34,15 @@ QSet<QByteArray> ReadHiddenNamesAt(int DirFd, const QByteArray& ListPath);
 void SplitFullPath(const QByteArray& Full, QByteArray& Folder, QByteArray& Name);
 
 // Attribute bits from an lstat result. Hidden is decided by the caller (it needs the folder's list);
-// System is read from the extended attribute of EncodedPath.
-uint32_t AttributesFromStat(const struct stat& St, const QByteArray& EncodedPath, bool Hidden);
+// System is read from the extended attribute of EncodedPath, unless ReadSystem is false.
+uint32_t AttributesFromStat(const struct stat& St, const QByteArray& EncodedPath, bool Hidden, bool ReadSystem = true);
 
 // The entries of an open folder listing (hidden ones included, "." and ".." left out). Folder names
 // the folder in messages. With HiddenNames, each entry's attributes are filled in (AttributePrefix
 // leads to it for its extended attributes); without, they stay 0. Raises on a name that is not
-// valid UTF-8 and on read errors.
+// valid UTF-8 and on read errors. Without FilesSystem, a regular file's system attribute is not
+// read.
 QList<TDirEntry> ReadFolderEntries(DIR* Dir, const QString& Folder, const QSet<QByteArray>* HiddenNames,
-                                   const QByteArray& AttributePrefix);
+                                   const QByteArray& AttributePrefix, bool FilesSystem = true);
 
 } // namespace PlatformFilesInternal

@@ -9,6 +9,7 @@
 
 #include <QCheckBox>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -241,6 +242,49 @@ private slots:
                  qPrintable(Left.join(',')));
         QCOMPARE(DialogSeam::Shown().size(), 2);
         QVERIFY(DialogSeam::Shown().last().Text.startsWith(QStringLiteral("Error unhiding: ")));
+    }
+
+    // A folder of many small files reports once per file; the window handles its events at most
+    // every 50 ms and at each item's end, not once per file, and the folder still comes back whole.
+    void manySmallFilesHandleEventsSparingly() {
+        TGuiFixture Fixture;
+        GeneralPassword = QStringLiteral("pw");
+        for (int I = 0; I < 400; ++I)
+            QVERIFY(WriteTestFile(At(QStringLiteral("Many/f%1").arg(I)), QByteArray::number(I)));
+        const QMap<QString, QString> Before = TreeSnapshot(At(QStringLiteral("Many")));
+        PathList = {At(QStringLiteral("Many"))};
+        TfrmMain Window;
+        // Each time events are handled, this one is handled and posts itself again.
+        int Rounds = 0;
+        QObject Counter;
+        std::function<void()> Post = [&] {
+            QMetaObject::invokeMethod(
+                &Counter,
+                [&] {
+                    ++Rounds;
+                    Post();
+                },
+                Qt::QueuedConnection);
+        };
+        for (const bool Hide : {true, false}) {
+            Window.ListViewPaths->topLevelItem(0)->setSelected(true);
+            Rounds = 0;
+            Post();
+            QElapsedTimer Clock;
+            Clock.start();
+            if (Hide)
+                Window.btnEncryptAndHideSelectedClick();
+            else
+                Window.btnDecryptAndUnhideSelectedClick();
+            // Begin, end and each stage of the item handle events once more; one report per file would
+            // be over 400.
+            const qint64 Bound = 20 + Clock.elapsed() / 50;
+            QVERIFY2(Rounds <= Bound, qPrintable(QStringLiteral("%1 rounds, at most %2").arg(Rounds).arg(Bound)));
+            QCOMPARE(Fs::PathExists(At(QStringLiteral("Many.kvlocker"))), Hide);
+            QCoreApplication::processEvents(); // the last self-post, so that it stops
+        }
+        QCOMPARE(TreeSnapshot(At(QStringLiteral("Many"))), Before);
+        QCOMPARE(DialogSeam::Shown().size(), 0);
     }
 
     // Remove brings a hidden row's item back before the row goes; when that fails, the row stays.

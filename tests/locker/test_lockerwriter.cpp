@@ -102,6 +102,9 @@ private slots:
         QVERIFY(QDir().mkpath(Src + "/empty"));
         QVERIFY(::chmod(Enc(Src).constData(), 0755) == 0);
         QVERIFY(::chmod(Enc(Src + "/empty").constData(), 0755) == 0);
+        // The system attribute, on a file deep down and on a folder.
+        const bool Xattrs = Fs::SetFileAttributes(Src + "/sub/deeper/日本.txt", Attr::System) &&
+                            Fs::SetFileAttributes(Src + "/empty", Attr::System | Attr::Directory);
         const QMap<QString, QString> Before = SnapshotTree(Src);
 
         QList<int64_t> Dones;
@@ -157,6 +160,11 @@ private slots:
         QCOMPARE((Hidden->Attr >> 16) & 0777, 0600);
         QVERIFY(FindEntry(D, "sub\\deeper\\日本.txt"));
         QCOMPARE(FindEntry(D, "sub\\deeper\\日本.txt")->Data, QByteArray("unicode"));
+        if (Xattrs) {
+            QVERIFY(FindEntry(D, "sub\\deeper\\日本.txt")->Attr & Attr::System);
+            QVERIFY(FindEntry(D, "empty")->Attr & Attr::System);
+            QVERIFY(!(FindEntry(D, "a.txt")->Attr & Attr::System));
+        }
         const TDecodedEntry* Empty = FindEntry(D, "empty");
         QVERIFY(Empty && Empty->IsDir && (Empty->Attr & 0x10) && Empty->Data.isEmpty());
         QCOMPARE(uint32_t(Empty->Attr) >> 16, uint32_t(S_IFDIR | 0755));
