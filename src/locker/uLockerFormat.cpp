@@ -503,7 +503,7 @@ struct TPayloadReader::TAhead {
     std::vector<std::unique_ptr<char[]>> Own;
     char* Held = nullptr; // the piece the caller is reading
     bool Stop = false;
-    bool Drain = false; // only the MACs are wanted from now on
+    bool Drain = false; // only the MACs are wanted from now on (the caller's own flag)
     std::exception_ptr Error;
     std::thread Thread;
 };
@@ -555,7 +555,6 @@ void TPayloadReader::RunAhead() {
     int64_t Fetched = 0;
     while (Fetched < FLength) {
         char* Piece = nullptr;
-        bool Drain = false;
         {
             std::unique_lock<std::mutex> Guard(A.Lock);
             A.Changed.wait(Guard, [&A] { return A.Stop || !A.Free.empty(); });
@@ -563,12 +562,13 @@ void TPayloadReader::RunAhead() {
                 return;
             Piece = A.Free.back();
             A.Free.pop_back();
-            Drain = A.Drain;
         }
         const int N = static_cast<int>(std::min<int64_t>(FCapacity, FLength - Fetched));
         std::exception_ptr Error;
         try {
-            FetchPiece(Piece, N, !Drain);
+            // The MAC is the slowest step: the caller's thread decrypts, so that this one only
+            // reads and MACs.
+            FetchPiece(Piece, N, false);
         } catch (...) {
             Error = std::current_exception();
         }
@@ -611,6 +611,9 @@ void TPayloadReader::Refill() {
     const auto [Piece, N] = A.Ready.front();
     A.Ready.pop_front();
     A.Held = Piece;
+    Guard.unlock();
+    if (!A.Drain)
+        FTransform.Transform(Piece, N);
     FBuffer = Piece;
     FFetched += N;
     FPos = 0;
@@ -658,10 +661,7 @@ int64_t TPayloadReader::ReadInt64() {
 
 void TPayloadReader::DrainIntoMac() {
     if (FAhead) {
-        {
-            const std::lock_guard<std::mutex> Guard(FAhead->Lock);
-            FAhead->Drain = true;
-        }
+        FAhead->Drain = true;
         // Every piece up to the end passes through the worker's MACs; taking the last one means they
         // are complete.
         while (FFetched < FLength)

@@ -215,9 +215,9 @@ private:
 
 // Reads a decrypted payload through one buffer: each refill reads, then decrypts, a whole piece.
 // Never reads past the payload's stored length: what lies beyond it is not authenticated. With
-// ReadAhead, a thread of its own reads, MACs and decrypts the next pieces while the caller uses the
-// current one (in buffers of its own beside Buffer); the stream and the MACs then belong to that
-// thread until DrainIntoMac returns or the reader goes.
+// ReadAhead, a thread of its own reads and MACs the next pieces while the caller decrypts and uses
+// the current one (in buffers of its own beside Buffer); the stream and the MACs then belong to
+// that thread until DrainIntoMac returns or the reader goes.
 class TPayloadReader {
 public:
     // With Mac, every stored byte is added to it as it is read, before it is decrypted: the bytes

@@ -217,6 +217,70 @@ struct TLockerStaging::TState {
 
 namespace {
 
+// Small files get no write-back request of their own; every so many bytes of them, this thread
+// flushes the file system that holds them (syncfs), so that the final flush has little left while
+// the extraction goes on. Only a hint: the final flush alone is what the caller relies on.
+class TBackgroundFlush {
+public:
+    explicit TBackgroundFlush(int Fd) : FFd(Fd) {}
+    ~TBackgroundFlush() {
+        if (!FThread.joinable())
+            return;
+        {
+            const std::lock_guard<std::mutex> Guard(FLock);
+            FStop = true;
+        }
+        FChanged.notify_all();
+        FThread.join();
+    }
+    TBackgroundFlush(const TBackgroundFlush&) = delete;
+    TBackgroundFlush& operator=(const TBackgroundFlush&) = delete;
+
+    // Count more bytes have been written without a request of their own.
+    void Written(int64_t Count) {
+        FPending += Count;
+        if (FPending < FlushEvery)
+            return;
+        FPending = 0;
+        try {
+            if (!FThread.joinable())
+                FThread = std::thread([this] { Run(); });
+        } catch (const std::system_error&) {
+            FPending = INT64_MIN / 2; // no thread to be had: the final flush does it all
+            return;
+        }
+        {
+            const std::lock_guard<std::mutex> Guard(FLock);
+            FWanted = true;
+        }
+        FChanged.notify_all();
+    }
+
+private:
+    static constexpr int64_t FlushEvery = 4 * 1024 * 1024;
+
+    void Run() {
+        std::unique_lock<std::mutex> Guard(FLock);
+        for (;;) {
+            FChanged.wait(Guard, [this] { return FStop || FWanted; });
+            if (FStop)
+                return;
+            FWanted = false;
+            Guard.unlock();
+            (void)::syncfs(FFd);
+            Guard.lock();
+        }
+    }
+
+    int FFd;
+    int64_t FPending = 0;
+    std::mutex FLock;
+    std::condition_variable FChanged;
+    bool FWanted = false;
+    bool FStop = false;
+    std::thread FThread;
+};
+
 // Rebuilds the entries of the payload inside the staging folder. Everything it creates is private
 // (folders 0700, files 0600 until their data is in) and reached through held descriptors only.
 class TStagedWriter {
@@ -347,6 +411,8 @@ private:
             // flush takes many of them in one go.
             if (Size >= WriteBackMinimum)
                 Out->StartWriteBack(Offset, Got);
+            else
+                FFlush.Written(Got);
             Remaining -= Got;
             NotifyProgressThrottled(FProgress, Target, FReader.Consumed(), FLength, FLastTick, FLastDone);
         }
@@ -364,6 +430,7 @@ private:
     int64_t FLength;
     TDirHandle FRoot;
     std::vector<std::pair<QString, TDirHandle>> FOpen;
+    TBackgroundFlush FFlush{FState.Stage->Folder().Fd()};
     bool FCancelled = false;
     uint64_t FLastTick = 0;
     int64_t FLastDone = -1;
@@ -571,8 +638,7 @@ TLockerResult TLockerStaging::Extract(const QString& LockerFile, const QString& 
             // unlikely one only when the first is unlikely too (a wrong secret), where nothing is
             // decoded.
             const int Other = Pending.size() > 1 && Sound[Pending[1]] == Sound[Lead] ? Pending[1] : -1;
-            // Reading, MACing and decrypting run ahead on a thread of their own while the files are
-            // written.
+            // Reading and MACing run ahead on a thread of their own while the files are written.
             TAuthenticatedPass Pass(Stream, Header, Masters[Lead].Value, PassCapacity(Header.Length),
                                     Other >= 0 ? &Masters[Other].Value : nullptr, true);
             TStagedWriter Writer(*F, Pass.Reader(), LockerFile, Progress, Cancel, Header.Length);

@@ -56,6 +56,9 @@ private slots:
         QVERIFY(WriteTestFile(Src + "/ümlaut/ß.txt", "sharp", 0644));
         QVERIFY(WriteTestFile(Src + "/script.sh", "#!/bin/sh", 0755));
         QVERIFY(QDir().mkpath(Src + "/empty/nested-empty"));
+        // Small files enough for several pieces, read ahead, and for flushes while they are written.
+        for (int I = 0; I < 100; ++I)
+            QVERIFY(WriteTestFile(Src + QStringLiteral("/many/%1.dat").arg(I), QByteArray(60000, char('a' + I % 26))));
         QVERIFY(::chmod(Enc(Src).constData(), 0710) == 0);
         FTree = SnapshotTree(Src);
         FRootMode = DescribeItem(Src);
