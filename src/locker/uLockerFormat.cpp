@@ -1,4 +1,5 @@
 #include "uLockerFormat.h"
+#include "uSideBySide.h"
 
 #include "KelvarnError.h"
 #include "translation.h"
@@ -6,14 +7,10 @@
 #include "uTextField.h"
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstring>
 #include <deque>
 #include <exception>
-#include <mutex>
 #include <sys/stat.h>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -330,16 +327,13 @@ QString StoredPathToLocal(const QString& Stored) {
 
 // The piece handed on and not yet taken (Piece), the one being written (Busy), and the first error.
 struct TPayloadWriter::TWorker {
-    std::mutex Lock;
-    std::condition_variable Changed;
     char* Piece = nullptr;
     int Count = 0;
     bool Busy = false;
-    bool Stop = false;
     std::exception_ptr Error;
     std::unique_ptr<char[]> Spare;
     char* Other = nullptr; // the buffer the caller is not staging into
-    std::thread Thread;
+    TWorkerThread Thread;  // last: it goes first, while what it uses is still there
 };
 
 TPayloadWriter::TPayloadWriter(TFileStream& Stream, THmacSha256& Mac, TAesCtrTransform& Transform, char* Buffer,
@@ -352,30 +346,21 @@ TPayloadWriter::TPayloadWriter(TFileStream& Stream, THmacSha256& Mac, TAesCtrTra
     State->Spare.reset(new char[static_cast<size_t>(Capacity)]);
     State->Other = State->Spare.get();
     FWorker = std::move(State);
-    try {
-        FWorker->Thread = std::thread([this] { RunWorker(); });
-    } catch (const std::system_error&) {
+    if (!FWorker->Thread.Start([this] { RunWorker(); }))
         FWorker.reset(); // no thread to be had: the pieces are written on the caller's thread
-    }
 }
 
 TPayloadWriter::~TPayloadWriter() {
-    if (!FWorker)
-        return;
-    {
-        const std::lock_guard<std::mutex> Guard(FWorker->Lock);
-        FWorker->Stop = true;
-    }
-    FWorker->Changed.notify_all();
-    FWorker->Thread.join();
+    if (FWorker)
+        FWorker->Thread.StopAndJoin();
 }
 
 void TPayloadWriter::RunWorker() {
     TWorker& W = *FWorker;
-    std::unique_lock<std::mutex> Guard(W.Lock);
+    std::unique_lock<std::mutex> Guard(W.Thread.Lock);
     for (;;) {
-        W.Changed.wait(Guard, [&W] { return W.Stop || W.Piece != nullptr; });
-        if (W.Stop)
+        W.Thread.Changed.wait(Guard, [&W] { return W.Thread.Stopping() || W.Piece != nullptr; });
+        if (W.Thread.Stopping())
             return;
         char* const Piece = W.Piece;
         const int Count = W.Count;
@@ -395,7 +380,7 @@ void TPayloadWriter::RunWorker() {
         W.Busy = false;
         if (Error && !W.Error)
             W.Error = Error;
-        W.Changed.notify_all();
+        W.Thread.Wake();
     }
 }
 
@@ -410,6 +395,15 @@ void TPayloadWriter::WritePiece(char* Data, int Count) {
         FWritten(FStream.Position());
 }
 
+// With Guard held: waits until the worker has written every piece handed to it; raises what it
+// raised.
+void TPayloadWriter::AwaitIdle(std::unique_lock<std::mutex>& Guard) {
+    TWorker& W = *FWorker;
+    W.Thread.Changed.wait(Guard, [&W] { return W.Piece == nullptr && !W.Busy; });
+    if (W.Error)
+        std::rethrow_exception(W.Error);
+}
+
 // Waits for the worker to finish the piece before, hands it the staged one, and stages into the
 // buffer it has finished with.
 void TPayloadWriter::HandOn() {
@@ -422,14 +416,12 @@ void TPayloadWriter::HandOn() {
     }
     TWorker& W = *FWorker;
     {
-        std::unique_lock<std::mutex> Guard(W.Lock);
-        W.Changed.wait(Guard, [&W] { return W.Piece == nullptr && !W.Busy; });
-        if (W.Error)
-            std::rethrow_exception(W.Error);
+        std::unique_lock<std::mutex> Guard(W.Thread.Lock);
+        AwaitIdle(Guard);
         W.Piece = FBuffer;
         W.Count = FUsed;
     }
-    W.Changed.notify_all();
+    W.Thread.Wake();
     std::swap(FBuffer, W.Other);
     FUsed = 0;
 }
@@ -485,27 +477,21 @@ void TPayloadWriter::Flush() {
     HandOn();
     if (!FWorker)
         return;
-    TWorker& W = *FWorker;
-    std::unique_lock<std::mutex> Guard(W.Lock);
-    W.Changed.wait(Guard, [&W] { return W.Piece == nullptr && !W.Busy; });
-    if (W.Error)
-        std::rethrow_exception(W.Error);
+    std::unique_lock<std::mutex> Guard(FWorker->Thread.Lock);
+    AwaitIdle(Guard);
 }
 
 // ---- TPayloadReader ----
 
 // Pieces read ahead, in order (Ready), the buffers free for the next ones, and the first error.
 struct TPayloadReader::TAhead {
-    std::mutex Lock;
-    std::condition_variable Changed;
     std::deque<std::pair<char*, int>> Ready;
     std::vector<char*> Free;
     std::vector<std::unique_ptr<char[]>> Own;
     char* Held = nullptr; // the piece the caller is reading
-    bool Stop = false;
-    bool Drain = false; // only the MACs are wanted from now on (the caller's own flag)
+    bool Drain = false;   // only the MACs are wanted from now on (the caller's own flag)
     std::exception_ptr Error;
-    std::thread Thread;
+    TWorkerThread Thread; // last: it goes first, while what it uses is still there
 };
 
 TPayloadReader::TPayloadReader(TFileStream& Stream, TAesCtrTransform& Transform, int64_t PayloadLength, char* Buffer,
@@ -522,22 +508,13 @@ TPayloadReader::TPayloadReader(TFileStream& Stream, TAesCtrTransform& Transform,
         Ahead->Free.push_back(Ahead->Own.back().get());
     }
     FAhead = std::move(Ahead);
-    try {
-        FAhead->Thread = std::thread([this] { RunAhead(); });
-    } catch (const std::system_error&) {
+    if (!FAhead->Thread.Start([this] { RunAhead(); }))
         FAhead.reset(); // no thread to be had: each piece is read when it is needed
-    }
 }
 
 TPayloadReader::~TPayloadReader() {
-    if (!FAhead)
-        return;
-    {
-        const std::lock_guard<std::mutex> Guard(FAhead->Lock);
-        FAhead->Stop = true;
-    }
-    FAhead->Changed.notify_all();
-    FAhead->Thread.join();
+    if (FAhead)
+        FAhead->Thread.StopAndJoin();
 }
 
 void TPayloadReader::FetchPiece(char* Target, int Count, bool Decrypt) {
@@ -556,9 +533,9 @@ void TPayloadReader::RunAhead() {
     while (Fetched < FLength) {
         char* Piece = nullptr;
         {
-            std::unique_lock<std::mutex> Guard(A.Lock);
-            A.Changed.wait(Guard, [&A] { return A.Stop || !A.Free.empty(); });
-            if (A.Stop)
+            std::unique_lock<std::mutex> Guard(A.Thread.Lock);
+            A.Thread.Changed.wait(Guard, [&A] { return A.Thread.Stopping() || !A.Free.empty(); });
+            if (A.Thread.Stopping())
                 return;
             Piece = A.Free.back();
             A.Free.pop_back();
@@ -573,13 +550,13 @@ void TPayloadReader::RunAhead() {
             Error = std::current_exception();
         }
         {
-            const std::lock_guard<std::mutex> Guard(A.Lock);
+            const std::lock_guard<std::mutex> Guard(A.Thread.Lock);
             if (Error)
                 A.Error = Error;
             else
                 A.Ready.emplace_back(Piece, N);
         }
-        A.Changed.notify_all();
+        A.Thread.Wake();
         if (Error)
             return;
         Fetched += N;
@@ -599,13 +576,13 @@ void TPayloadReader::Refill() {
         return;
     }
     TAhead& A = *FAhead;
-    std::unique_lock<std::mutex> Guard(A.Lock);
+    std::unique_lock<std::mutex> Guard(A.Thread.Lock);
     if (A.Held) {
         A.Free.push_back(A.Held);
         A.Held = nullptr;
-        A.Changed.notify_all();
+        A.Thread.Wake();
     }
-    A.Changed.wait(Guard, [&A] { return !A.Ready.empty() || A.Error; });
+    A.Thread.Changed.wait(Guard, [&A] { return !A.Ready.empty() || A.Error; });
     if (A.Ready.empty())
         std::rethrow_exception(A.Error);
     const auto [Piece, N] = A.Ready.front();

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 // The bytes of a locker file: header layout, the clear and encrypted encodings the writer and the
 // reader share, the key schedule, the payload MAC and the rules for stored names.
@@ -199,6 +200,7 @@ public:
 private:
     struct TWorker;
     void HandOn();
+    void AwaitIdle(std::unique_lock<std::mutex>& Guard);
     void WritePiece(char* Data, int Count);
     void RunWorker();
 

@@ -13,15 +13,11 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <condition_variable>
 #include <grp.h>
-#include <mutex>
 #include <new>
 #include <optional>
 #include <pwd.h>
 #include <sys/stat.h>
-#include <system_error>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -223,16 +219,7 @@ namespace {
 class TBackgroundFlush {
 public:
     explicit TBackgroundFlush(int Fd) : FFd(Fd) {}
-    ~TBackgroundFlush() {
-        if (!FThread.joinable())
-            return;
-        {
-            const std::lock_guard<std::mutex> Guard(FLock);
-            FStop = true;
-        }
-        FChanged.notify_all();
-        FThread.join();
-    }
+    ~TBackgroundFlush() { FThread.StopAndJoin(); }
     TBackgroundFlush(const TBackgroundFlush&) = delete;
     TBackgroundFlush& operator=(const TBackgroundFlush&) = delete;
 
@@ -242,28 +229,25 @@ public:
         if (FPending < FlushEvery)
             return;
         FPending = 0;
-        try {
-            if (!FThread.joinable())
-                FThread = std::thread([this] { Run(); });
-        } catch (const std::system_error&) {
+        if (!FThread.Started() && !FThread.Start([this] { Run(); })) {
             FPending = INT64_MIN / 2; // no thread to be had: the final flush does it all
             return;
         }
         {
-            const std::lock_guard<std::mutex> Guard(FLock);
+            const std::lock_guard<std::mutex> Guard(FThread.Lock);
             FWanted = true;
         }
-        FChanged.notify_all();
+        FThread.Wake();
     }
 
 private:
     static constexpr int64_t FlushEvery = 4 * 1024 * 1024;
 
     void Run() {
-        std::unique_lock<std::mutex> Guard(FLock);
+        std::unique_lock<std::mutex> Guard(FThread.Lock);
         for (;;) {
-            FChanged.wait(Guard, [this] { return FStop || FWanted; });
-            if (FStop)
+            FThread.Changed.wait(Guard, [this] { return FThread.Stopping() || FWanted; });
+            if (FThread.Stopping())
                 return;
             FWanted = false;
             Guard.unlock();
@@ -274,11 +258,8 @@ private:
 
     int FFd;
     int64_t FPending = 0;
-    std::mutex FLock;
-    std::condition_variable FChanged;
     bool FWanted = false;
-    bool FStop = false;
-    std::thread FThread;
+    TWorkerThread FThread; // last: it goes first, while what it uses is still there
 };
 
 // Rebuilds the entries of the payload inside the staging folder. Everything it creates is private
@@ -797,26 +778,23 @@ bool IsLockerFileName(const QString& Path) {
 struct TLockerFollower::TState {
     const TFileStream& Locker;
     QString Password;
-    std::mutex Lock;
-    std::condition_variable Changed;
     bool HeaderWritten = false;
     int64_t Written = 0;
     bool WriterDone = false;
-    bool Abandoned = false;
-    bool CheckDone = false;
     bool Sound = false;
     QString Message;
-    std::thread Thread;
+    TWorkerThread Thread; // last: it goes first, while what it uses is still there
 
     TState(const TFileStream& Stream, const QString& Secret) : Locker(Stream), Password(Secret) {}
 
-    // Waits until the writer has got past Position or is done (or gone); false when it is gone.
+    // Waits until the writer has got past Position or is done; false when the check is abandoned.
     bool AwaitBeyond(int64_t Position, int64_t& UpTo, bool& Done) {
-        std::unique_lock<std::mutex> Guard(Lock);
-        Changed.wait(Guard, [&] { return Abandoned || WriterDone || (HeaderWritten && Written > Position); });
+        std::unique_lock<std::mutex> Guard(Thread.Lock);
+        Thread.Changed.wait(Guard,
+                            [&] { return Thread.Stopping() || WriterDone || (HeaderWritten && Written > Position); });
         UpTo = Written;
         Done = WriterDone;
-        return !Abandoned;
+        return !Thread.Stopping();
     }
 
     // The check itself; true when it ran to the end (sound or not), false when abandoned.
@@ -874,64 +852,51 @@ struct TLockerFollower::TState {
             Problem = QStringLiteral("Unknown error");
             Ran = true;
         }
-        const std::lock_guard<std::mutex> Guard(Lock);
-        CheckDone = true;
+        const std::lock_guard<std::mutex> Guard(Thread.Lock);
         Sound = Ran && Problem.isEmpty();
         Message = Ran ? Problem : Translate("Locker verification failed (MAC mismatch).");
-        Changed.notify_all();
     }
 };
 
 TLockerFollower::TLockerFollower(const TFileStream& Locker, const QString& Password)
     : F(std::make_unique<TState>(Locker, Password)) {
-    try {
-        F->Thread = std::thread([State = F.get()] { State->Run(); });
-    } catch (const std::system_error&) {
-    }
+    F->Thread.Start([State = F.get()] { State->Run(); });
 }
 
-TLockerFollower::~TLockerFollower() {
-    if (!F->Thread.joinable())
-        return;
-    {
-        const std::lock_guard<std::mutex> Guard(F->Lock);
-        F->Abandoned = true;
-    }
-    F->Changed.notify_all();
-    F->Thread.join();
-}
+// Abandons the check when Finish was not called.
+TLockerFollower::~TLockerFollower() = default;
 
 bool TLockerFollower::Started() const {
-    return F->Thread.joinable();
+    return F->Thread.Started();
 }
 
 void TLockerFollower::HeaderWritten() {
     {
-        const std::lock_guard<std::mutex> Guard(F->Lock);
+        const std::lock_guard<std::mutex> Guard(F->Thread.Lock);
         F->HeaderWritten = true;
     }
-    F->Changed.notify_all();
+    F->Thread.Wake();
 }
 
 void TLockerFollower::WrittenUpTo(int64_t End) {
     {
-        const std::lock_guard<std::mutex> Guard(F->Lock);
+        const std::lock_guard<std::mutex> Guard(F->Thread.Lock);
         F->Written = std::max(F->Written, End);
     }
-    F->Changed.notify_all();
+    F->Thread.Wake();
 }
 
 bool TLockerFollower::Finish(QString& Message) {
-    {
-        const std::lock_guard<std::mutex> Guard(F->Lock);
-        F->WriterDone = true;
-    }
-    F->Changed.notify_all();
-    if (!F->Thread.joinable()) {
+    if (!F->Thread.Started()) {
         Message = QStringLiteral("Unknown error");
         return false;
     }
-    F->Thread.join();
+    {
+        const std::lock_guard<std::mutex> Guard(F->Thread.Lock);
+        F->WriterDone = true;
+    }
+    F->Thread.Wake();
+    F->Thread.Join();
     Message = F->Message;
     return F->Sound;
 }

@@ -32,3 +32,28 @@ void RunSideBySide(const std::function<void()>& First, const std::function<void(
     if (SecondError)
         std::rethrow_exception(SecondError);
 }
+
+bool TWorkerThread::Start(std::function<void()> Body) {
+    try {
+        FThread = std::thread(std::move(Body));
+        return true;
+    } catch (const std::system_error&) {
+        return false;
+    }
+}
+
+void TWorkerThread::StopAndJoin() {
+    if (!FThread.joinable())
+        return;
+    {
+        const std::lock_guard<std::mutex> Guard(Lock);
+        FStop = true;
+    }
+    Changed.notify_all();
+    FThread.join();
+}
+
+void TWorkerThread::Join() {
+    if (FThread.joinable())
+        FThread.join();
+}
