@@ -20,6 +20,15 @@ QString GetInto(THttpClient& Client, const QString& Url, QByteArray& Body) {
     return QString();
 }
 
+// Serves at /file a body that stops after its first kilobyte and never ends.
+void ServeStalledFile(TLocalHttpServer& Server) {
+    TRoute R;
+    R.Body = Pattern(300000);
+    R.Mode = TRoute::Stall;
+    R.StallAfter = 1000;
+    Server.Route("/file", R);
+}
+
 } // namespace
 
 class TestHttp : public QObject {
@@ -111,11 +120,7 @@ private slots:
 
     void workEventErrorEndsTheTransfer() {
         TLocalHttpServer Server;
-        TRoute R;
-        R.Body = Pattern(300000);
-        R.Mode = TRoute::Stall;
-        R.StallAfter = 1000;
-        Server.Route("/file", R);
+        ServeStalledFile(Server);
         THttpClient Client;
         int Calls = 0;
         Client.SetOnWork([&](qint64) {
@@ -129,11 +134,7 @@ private slots:
 
     void abortEndsAStalledTransfer() {
         TLocalHttpServer Server;
-        TRoute R;
-        R.Body = Pattern(300000);
-        R.Mode = TRoute::Stall;
-        R.StallAfter = 1000;
-        Server.Route("/file", R);
+        ServeStalledFile(Server);
         THttpClient Client;
         Client.SetOnWork([&](qint64) { QTimer::singleShot(0, [&] { Client.Abort(QStringLiteral("aborted")); }); });
         QByteArray Body;
