@@ -811,13 +811,12 @@ struct TLockerFollower::TState {
         THmacSha256 Mac(MacKey.Value);
         Mac.UpdateBytes(First.Nonce);
         QByteArray Buffer(LockerFormat::CopyBufferSize, Qt::Uninitialized);
-        int64_t Position = First.PayloadStart;
+        int64_t Position = First.PayloadStart; // where the header left the view
         for (;;) {
             if (!AwaitBeyond(Position, UpTo, Done))
                 return false;
             while (Position < UpTo) {
                 const int N = static_cast<int>(std::min<int64_t>(Buffer.size(), UpTo - Position));
-                View.Seek(Position);
                 View.ReadBuffer(Buffer.data(), N);
                 Mac.Update(Buffer.constData(), N);
                 Position += N;
