@@ -304,8 +304,11 @@ private slots:
             Changed = true;
             QFile File(Locker);
             QVERIFY(File.open(QIODevice::ReadWrite));
+            // Flipped, not overwritten: an encrypted byte may already hold any given value.
             QVERIFY(File.seek(File.size() - 5));
-            QVERIFY(File.write("X") == 1);
+            const char Flipped = static_cast<char>(~File.read(1).at(0));
+            QVERIFY(File.seek(File.size() - 5));
+            QVERIFY(File.write(&Flipped, 1) == 1);
         });
         QVERIFY(Changed);
         QVERIFY(!R.Success);
