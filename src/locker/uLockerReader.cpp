@@ -13,6 +13,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <deque>
 #include <grp.h>
 #include <new>
 #include <optional>
@@ -262,6 +264,116 @@ private:
     TWorkerThread FThread; // last: it goes first, while what it uses is still there
 };
 
+// Small files are finished on a thread of their own: the caller's thread creates each file and
+// hands over its bytes, and this thread writes them, sets the mode and closes the file. Creating
+// files is most of a many-file extraction's work; the rest now runs beside it, on the other core.
+// A failure here reaches the caller at its next hand-over, or at Finish.
+class TSmallFileWriter {
+public:
+    TSmallFileWriter() = default;
+    ~TSmallFileWriter() { Abandon(); }
+    TSmallFileWriter(const TSmallFileWriter&) = delete;
+    TSmallFileWriter& operator=(const TSmallFileWriter&) = delete;
+
+    // Out: a file just created; Data: all it is to hold.
+    void Hand(std::unique_ptr<TFileStream> Out, QByteArray Data, mode_t Mode) {
+        TJob Job{std::move(Out), std::move(Data), Mode};
+        if (!FThread.Started() && (FNoThread || !FThread.Start([this] { Run(); }))) {
+            FNoThread = true; // no thread to be had: the caller's thread does it all
+            Complete(Job);
+            return;
+        }
+        std::unique_lock<std::mutex> Guard(FThread.Lock);
+        FThread.Changed.wait(Guard, [this] { return FError || (FQueue.size() < MaxFiles && FQueuedBytes < MaxBytes); });
+        RaiseFailure();
+        FQueuedBytes += Job.Data.size();
+        FQueue.push_back(std::move(Job));
+        if (FIdle) {
+            Guard.unlock();
+            FThread.Wake();
+        }
+    }
+
+    // Waits until every file handed over is closed; raises the first failure.
+    void Finish() {
+        if (!FThread.Started())
+            return;
+        {
+            std::unique_lock<std::mutex> Guard(FThread.Lock);
+            FThread.Changed.wait(Guard, [this] { return FError || (FQueue.empty() && FIdle); });
+            RaiseFailure();
+        }
+        FThread.StopAndJoin();
+    }
+
+    // Stops at once; files not yet written are closed as they are, for the caller to discard.
+    void Abandon() { FThread.StopAndJoin(); }
+
+private:
+    // Each file waiting here, or in the batch being written, holds a descriptor: few enough to stay
+    // far below the limit.
+    static constexpr size_t MaxFiles = 64;
+    static constexpr qsizetype MaxBytes = 4 * 1024 * 1024;
+
+    struct TJob {
+        std::unique_ptr<TFileStream> Out;
+        QByteArray Data;
+        mode_t Mode;
+    };
+
+    static void Complete(TJob& Job) {
+        Job.Out->WriteBuffer(Job.Data.constData(), Job.Data.size());
+        // The file is new, so it carries no system attribute and is hidden only by its name or by
+        // a ".hidden" list among the restored data: only the permissions are left to set.
+        (void)::fchmod(Job.Out->Handle(), Job.Mode);
+        Job.Out->Close();
+    }
+
+    void RaiseFailure() const {
+        if (FError)
+            throw EKelvarnError(*FError);
+    }
+
+    void Run() {
+        std::deque<TJob> Batch;
+        std::unique_lock<std::mutex> Guard(FThread.Lock);
+        for (;;) {
+            FIdle = true;
+            FThread.Changed.notify_all();
+            FThread.Changed.wait(Guard, [this] { return FThread.Stopping() || !FQueue.empty(); });
+            if (FThread.Stopping())
+                return;
+            FIdle = false;
+            Batch.swap(FQueue);
+            FQueuedBytes = 0;
+            const bool Failed = FError.has_value(); // then the rest is only closed
+            FThread.Changed.notify_all();
+            Guard.unlock();
+            std::optional<QString> Error;
+            try {
+                for (TJob& Job : Batch)
+                    if (!Failed && !Error)
+                        Complete(Job);
+            } catch (const EKelvarnError& Failure) {
+                Error = Failure.Message();
+            } catch (...) {
+                Error = QStringLiteral("Stream write error");
+            }
+            Batch.clear();
+            Guard.lock();
+            if (Error && !FError)
+                FError = std::move(Error);
+        }
+    }
+
+    std::deque<TJob> FQueue;
+    qsizetype FQueuedBytes = 0;
+    bool FIdle = false;
+    std::optional<QString> FError;
+    bool FNoThread = false;
+    TWorkerThread FThread; // last: it goes first, while what it uses is still there
+};
+
 // Rebuilds the entries of the payload inside the staging folder. Everything it creates is private
 // (folders 0700, files 0600 until their data is in) and reached through held descriptors only.
 class TStagedWriter {
@@ -274,6 +386,18 @@ public:
     bool Cancelled() const { return FCancelled; }
 
     void Run() {
+        try {
+            RunEntries();
+            FSmall.Finish();
+        } catch (...) {
+            FSmall.Abandon();
+            throw;
+        }
+        NotifyProgress(FProgress, FLockerFile, FLength, FLength);
+    }
+
+private:
+    void RunEntries() {
         const QString RootName = FReader.ReadString(LockerFormat::MaxNameBytes, TooLongMessage());
         const bool RootIsFolder = FReader.ReadByte() != 0;
         const int32_t Count = FReader.ReadInt32();
@@ -330,10 +454,8 @@ public:
         }
         if (!RootIsFolder && FReader.Remaining() != 0)
             throw EKelvarnError(WithItem(SingleFileMessage(), PrintableName(RootName)));
-        NotifyProgress(FProgress, FLockerFile, FLength, FLength);
     }
 
-private:
     void CheckCancel() {
         if (FCancel && FCancel()) {
             FCancelled = true;
@@ -380,6 +502,23 @@ private:
             Parent.Unlink(Name);
             Out = Parent.CreateFile(Name, 0600);
         }
+        const auto Mode = static_cast<mode_t>(RestoredMode(Attributes, false));
+        if (Size < WriteBackMinimum) {
+            // For a small file a write-back request of its own costs more than it saves: the
+            // background flush and the final one take many of them in one go.
+            QByteArray Data(static_cast<qsizetype>(Size), Qt::Uninitialized);
+            for (int64_t Done = 0; Done < Size;) {
+                CheckCancel();
+                int Got = 0;
+                const char* Piece = FReader.Next(Size - Done, Got);
+                std::memcpy(Data.data() + Done, Piece, static_cast<size_t>(Got));
+                Done += Got;
+                NotifyProgressThrottled(FProgress, Target, FReader.Consumed(), FLength, FLastTick, FLastDone);
+            }
+            FFlush.Written(Size);
+            FSmall.Hand(std::move(Out), std::move(Data), Mode);
+            return;
+        }
         int64_t Remaining = Size;
         while (Remaining > 0) {
             CheckCancel();
@@ -387,19 +526,14 @@ private:
             const char* Data = FReader.Next(Remaining, Got);
             const int64_t Offset = Out->Position();
             Out->WriteBuffer(Data, Got);
-            // Everything is flushed before the tree is moved into place; starting now keeps that
-            // short. For a small file a request of its own costs more than it saves: the final
-            // flush takes many of them in one go.
-            if (Size >= WriteBackMinimum)
-                Out->StartWriteBack(Offset, Got);
-            else
-                FFlush.Written(Got);
+            // Everything is flushed before the tree is moved into place; starting now keeps that short.
+            Out->StartWriteBack(Offset, Got);
             Remaining -= Got;
             NotifyProgressThrottled(FProgress, Target, FReader.Consumed(), FLength, FLastTick, FLastDone);
         }
         // The file is new, so it carries no system attribute and is hidden only by its name or by a
         // ".hidden" list among the restored data: only the permissions are left to set.
-        (void)::fchmod(Out->Handle(), static_cast<mode_t>(RestoredMode(Attributes, false)));
+        (void)::fchmod(Out->Handle(), Mode);
         Out->Close();
     }
 
@@ -412,6 +546,7 @@ private:
     TDirHandle FRoot;
     std::vector<std::pair<QString, TDirHandle>> FOpen;
     TBackgroundFlush FFlush{FState.Stage->Folder().Fd()};
+    TSmallFileWriter FSmall;
     bool FCancelled = false;
     uint64_t FLastTick = 0;
     int64_t FLastDone = -1;

@@ -295,7 +295,7 @@ std::unique_ptr<TFileStream> TDirHandle::CreateFileIfAbsent(const QString& Name,
             return nullptr;
         RaiseAt("Cannot create file", ChildPath(Name), errno);
     }
-    return std::make_unique<TFileStream>(Fd, ChildPath(Name), TFileStream::TMode::CreateNew);
+    return std::make_unique<TFileStream>(Fd, ChildPath(Name), TFileStream::TJustCreated{});
 }
 
 std::unique_ptr<TFileStream> TDirHandle::OpenFileForReading(const QString& Name, const TFileIdentity* Expected,

@@ -83,9 +83,31 @@ TFileStream::TFileStream(int Fd, const QString& Path, TMode Mode, const struct s
     Adopt(Fd, Mode, Opened);
 }
 
+TFileStream::TFileStream(int Fd, const QString& Path, TJustCreated) : FPath(Path), FHandle(Fd), FWritable(true) {
+    try {
+        Lock();
+    } catch (...) {
+        ::close(Fd);
+        FHandle = -1;
+        throw;
+    }
+}
+
+void TFileStream::Lock() {
+    const int LockOp = FWritable ? LOCK_EX | LOCK_NB : LOCK_SH | LOCK_NB;
+    while (::flock(FHandle, LockOp) != 0) {
+        if (errno == EINTR)
+            continue;
+        if (errno == EWOULDBLOCK)
+            RaiseOpen(FPath, QStringLiteral("The file is in use by another process."));
+        if (LockUnsupported(errno))
+            break;
+        RaiseOpen(FPath, SystemErrorText(errno));
+    }
+}
+
 void TFileStream::Adopt(int Fd, TMode Mode, const struct stat* Opened) {
     const QString& Path = FPath;
-    const int LockOp = FWritable ? LOCK_EX | LOCK_NB : LOCK_SH | LOCK_NB;
     FHandle = Fd;
     try {
         struct stat St;
@@ -101,15 +123,7 @@ void TFileStream::Adopt(int Fd, TMode Mode, const struct stat* Opened) {
             RaiseOpen(Path, SystemErrorText(errno));
         if ((FdFlags & O_NONBLOCK) != 0 && ::fcntl(Fd, F_SETFL, FdFlags & ~O_NONBLOCK) != 0)
             RaiseOpen(Path, SystemErrorText(errno));
-        while (::flock(Fd, LockOp) != 0) {
-            if (errno == EINTR)
-                continue;
-            if (errno == EWOULDBLOCK)
-                RaiseOpen(Path, QStringLiteral("The file is in use by another process."));
-            if (LockUnsupported(errno))
-                break;
-            RaiseOpen(Path, SystemErrorText(errno));
-        }
+        Lock();
         // A hint for read-ahead, which a small file is read within anyway; failure is harmless.
         if (!FWritable && St.st_size > SequentialHintSize)
             ::posix_fadvise(Fd, 0, 0, POSIX_FADV_SEQUENTIAL);

@@ -103,6 +103,10 @@ public:
     // locks it as that constructor does; Path names it in messages. Fd is closed if that fails.
     // Opened: the descriptor's attributes when the caller has just read them.
     TFileStream(int Fd, const QString& Path, TMode Mode, const struct stat* Opened = nullptr);
+    // Takes over Fd, a regular file this process has just made with O_CREAT | O_EXCL, without
+    // O_NONBLOCK: empty, and nothing to check, so only the lock is taken. Fd is closed if that fails.
+    struct TJustCreated {};
+    TFileStream(int Fd, const QString& Path, TJustCreated);
     // A second reader of the file Of holds open, with a position of its own: it reads with pread
     // through Of's descriptor, which it neither moves, locks nor closes, so another thread may go
     // on writing through Of. Of must outlive it.
@@ -136,6 +140,7 @@ public:
 
 private:
     void Adopt(int Fd, TMode Mode, const struct stat* Opened = nullptr);
+    void Lock();
 
     QString FPath;
     int FHandle = -1;

@@ -7,8 +7,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
 #include <grp.h>
 #include <pwd.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -335,6 +337,25 @@ private slots:
         QVERIFY(Cut);
         QVERIFY(!R.Success);
         QCOMPARE(R.MessageText, QStringLiteral("Stream read error"));
+        QVERIFY(!Fs::PathExists(Dest));
+    }
+
+    // Small files are written on a thread of their own: a write that fails there (here a file size
+    // limit, as a full disk would) fails the extraction with its reason and leaves nothing behind.
+    void writeErrorOnTheFinishingThread() {
+        QTemporaryDir Out;
+        const QString Dest = Out.filePath("dest");
+        struct rlimit Old;
+        QVERIFY(::getrlimit(RLIMIT_FSIZE, &Old) == 0);
+        struct rlimit Small = Old;
+        Small.rlim_cur = 16 * 1024;
+        const auto OldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        QVERIFY(::setrlimit(RLIMIT_FSIZE, &Small) == 0);
+        const TLockerResult R = ExtractLocker(FLocker, Dest, Password);
+        ::setrlimit(RLIMIT_FSIZE, &Old);
+        std::signal(SIGXFSZ, OldHandler);
+        QVERIFY(!R.Success);
+        QVERIFY2(R.MessageText.startsWith(QStringLiteral("Stream write error. ")), qPrintable(R.MessageText));
         QVERIFY(!Fs::PathExists(Dest));
     }
 
