@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <cstring>
 #include <deque>
+#include <fcntl.h>
 #include <grp.h>
 #include <new>
 #include <optional>
@@ -215,13 +216,21 @@ struct TLockerStaging::TState {
 
 namespace {
 
-// Small files get no write-back request of their own; every so many bytes of them, this thread
-// flushes the file system that holds them (syncfs), so that the final flush has little left while
-// the extraction goes on. Only a hint: the final flush alone is what the caller relies on.
+// Write-back on a thread of its own, so that the final flush has little left while the extraction
+// goes on. Small files get no write-back request of their own: every so many bytes of them, this
+// thread flushes the file system that holds them (syncfs). A large file's pieces, once on disk,
+// leave the page cache: a large extraction then recycles a few MiB of memory instead of filling the
+// cache with what it has written, which on a virtual machine costs several times more than
+// writing into memory the system has just used. All of it only a hint: the final flush alone is
+// what the caller relies on.
 class TBackgroundFlush {
 public:
     explicit TBackgroundFlush(int Fd) : FFd(Fd) {}
-    ~TBackgroundFlush() { FThread.StopAndJoin(); }
+    ~TBackgroundFlush() {
+        FThread.StopAndJoin();
+        for (const TPiece& Piece : FPieces)
+            ::close(Piece.Fd);
+    }
     TBackgroundFlush(const TBackgroundFlush&) = delete;
     TBackgroundFlush& operator=(const TBackgroundFlush&) = delete;
 
@@ -231,10 +240,8 @@ public:
         if (FPending < FlushEvery)
             return;
         FPending = 0;
-        if (!FThread.Started() && !FThread.Start([this] { Run(); })) {
-            FPending = INT64_MIN / 2; // no thread to be had: the final flush does it all
+        if (!Started())
             return;
-        }
         {
             const std::lock_guard<std::mutex> Guard(FThread.Lock);
             FWanted = true;
@@ -242,18 +249,66 @@ public:
         FThread.Wake();
     }
 
+    // A piece of a large file whose write-back has been started.
+    void WrittenBack(const TFileStream& Out, int64_t Offset, int64_t Count) {
+        if (!Started())
+            return;
+        {
+            const std::lock_guard<std::mutex> Guard(FThread.Lock);
+            // Each piece waiting holds a descriptor; past this many, the piece simply stays cached.
+            if (FPieces.size() >= MaxPieces)
+                return;
+        }
+        const int Fd = ::fcntl(Out.Handle(), F_DUPFD_CLOEXEC, 0);
+        if (Fd < 0)
+            return;
+        {
+            const std::lock_guard<std::mutex> Guard(FThread.Lock);
+            FPieces.push_back({Fd, Offset, Count});
+        }
+        FThread.Wake();
+    }
+
 private:
     static constexpr int64_t FlushEvery = 4 * 1024 * 1024;
+    static constexpr size_t MaxPieces = 64;
+
+    struct TPiece {
+        int Fd;
+        int64_t Offset;
+        int64_t Count;
+    };
+
+    bool Started() {
+        if (FThread.Started())
+            return true;
+        if (FNoThread || !FThread.Start([this] { Run(); })) {
+            FNoThread = true; // no thread to be had: the final flush does it all
+            return false;
+        }
+        return true;
+    }
 
     void Run() {
         std::unique_lock<std::mutex> Guard(FThread.Lock);
         for (;;) {
-            FThread.Changed.wait(Guard, [this] { return FThread.Stopping() || FWanted; });
+            FThread.Changed.wait(Guard, [this] { return FThread.Stopping() || FWanted || !FPieces.empty(); });
             if (FThread.Stopping())
                 return;
-            FWanted = false;
+            if (FWanted) {
+                FWanted = false;
+                Guard.unlock();
+                (void)::syncfs(FFd);
+                Guard.lock();
+                continue;
+            }
+            const TPiece Piece = FPieces.front();
+            FPieces.pop_front();
             Guard.unlock();
-            (void)::syncfs(FFd);
+            (void)::sync_file_range(Piece.Fd, Piece.Offset, Piece.Count,
+                                    SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
+            (void)::posix_fadvise(Piece.Fd, Piece.Offset, Piece.Count, POSIX_FADV_DONTNEED);
+            ::close(Piece.Fd);
             Guard.lock();
         }
     }
@@ -261,6 +316,8 @@ private:
     int FFd;
     int64_t FPending = 0;
     bool FWanted = false;
+    bool FNoThread = false;
+    std::deque<TPiece> FPieces;
     TWorkerThread FThread; // last: it goes first, while what it uses is still there
 };
 
@@ -528,6 +585,7 @@ private:
             Out->WriteBuffer(Data, Got);
             // Everything is flushed before the tree is moved into place; starting now keeps that short.
             Out->StartWriteBack(Offset, Got);
+            FFlush.WrittenBack(*Out, Offset, Got);
             Remaining -= Got;
             NotifyProgressThrottled(FProgress, Target, FReader.Consumed(), FLength, FLastTick, FLastDone);
         }
@@ -932,6 +990,17 @@ struct TLockerFollower::TState {
         return !Thread.Stopping();
     }
 
+    // What has been checked, a few pieces back, once on disk leaves the page cache: a large locker
+    // then recycles a few MiB of memory instead of filling the cache, which on a virtual machine
+    // costs several times more than writing into memory the system has just used. A hint; the
+    // writer's final flush is what counts. Pages the range only partly covers stay.
+    static constexpr int64_t DropLag = 2 * LockerFormat::CopyBufferSize;
+    void DropWritten(int64_t Offset, int64_t Count) const {
+        (void)::sync_file_range(Locker.Handle(), Offset, Count,
+                                SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
+        (void)::posix_fadvise(Locker.Handle(), Offset, Count, POSIX_FADV_DONTNEED);
+    }
+
     // The check itself; true when it ran to the end (sound or not), false when abandoned.
     bool Check(QString& Problem) {
         TFileStream View(Locker, TFileStream::TReadView{});
@@ -947,6 +1016,7 @@ struct TLockerFollower::TState {
         Mac.UpdateBytes(First.Nonce);
         QByteArray Buffer(LockerFormat::CopyBufferSize, Qt::Uninitialized);
         int64_t Position = First.PayloadStart; // where the header left the view
+        int64_t Dropped = Position;
         for (;;) {
             if (!AwaitBeyond(Position, UpTo, Done))
                 return false;
@@ -955,6 +1025,10 @@ struct TLockerFollower::TState {
                 View.ReadBuffer(Buffer.data(), N);
                 Mac.Update(Buffer.constData(), N);
                 Position += N;
+                if (Position - Dropped > DropLag) {
+                    DropWritten(Dropped, Position - DropLag - Dropped);
+                    Dropped = Position - DropLag;
+                }
             }
             if (Done && Position >= UpTo)
                 break;
