@@ -269,6 +269,15 @@ public:
         FThread.Wake();
     }
 
+    // Once everything is written: waits until the pieces handed over are on disk and out of the
+    // cache, which the final flush would wait for anyway.
+    void Finish() {
+        if (!FThread.Started())
+            return;
+        std::unique_lock<std::mutex> Guard(FThread.Lock);
+        FThread.Changed.wait(Guard, [this] { return FPieces.empty() && !FDropping; });
+    }
+
 private:
     static constexpr int64_t FlushEvery = 4 * 1024 * 1024;
     static constexpr size_t MaxPieces = 64;
@@ -304,12 +313,15 @@ private:
             }
             const TPiece Piece = FPieces.front();
             FPieces.pop_front();
+            FDropping = true;
             Guard.unlock();
             (void)::sync_file_range(Piece.Fd, Piece.Offset, Piece.Count,
                                     SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
             (void)::posix_fadvise(Piece.Fd, Piece.Offset, Piece.Count, POSIX_FADV_DONTNEED);
             ::close(Piece.Fd);
             Guard.lock();
+            FDropping = false;
+            FThread.Changed.notify_all();
         }
     }
 
@@ -318,6 +330,7 @@ private:
     bool FWanted = false;
     bool FNoThread = false;
     std::deque<TPiece> FPieces;
+    bool FDropping = false;
     TWorkerThread FThread; // last: it goes first, while what it uses is still there
 };
 
@@ -446,6 +459,7 @@ public:
         try {
             RunEntries();
             FSmall.Finish();
+            FFlush.Finish();
         } catch (...) {
             FSmall.Abandon();
             throw;

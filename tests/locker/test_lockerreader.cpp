@@ -359,6 +359,27 @@ private slots:
         QVERIFY(!Fs::PathExists(Dest));
     }
 
+    // A large restored file leaves the page cache once it is on disk: restoring a large folder
+    // neither pushes everything else out of the cache nor needs memory the size of what it writes.
+    // What a small file writes stays.
+    void largeFilesLeaveTheCache() {
+        QTemporaryDir Out;
+        QVERIFY(WriteTestFile(Out.filePath("src/big/large.bin"), QByteArray(24 * 1024 * 1024, 'L')));
+        QVERIFY(WriteTestFile(Out.filePath("src/big/small.txt"), QByteArray(20000, 's')));
+        const QString Locker = Out.filePath("big.kvlocker");
+        QVERIFY(CreateLocker(Out.filePath("src/big"), Locker, Password).Success);
+        const QString Dest = Out.filePath("dest");
+        const TLockerResult R = ExtractLocker(Locker, Dest, Password);
+        QVERIFY2(R.Success, qPrintable(R.MessageText));
+        const double Large = CachedShare(Dest + "/big/large.bin");
+        const double Small = CachedShare(Dest + "/big/small.txt");
+        QCOMPARE(ReadTestFile(Dest + "/big/large.bin"), QByteArray(24 * 1024 * 1024, 'L'));
+        if (Large < 0)
+            QSKIP("The page cache cannot be observed on this file system.");
+        QVERIFY2(Large < 0.01, qPrintable(QString::number(Large)));
+        QCOMPARE(Small, 1.0);
+    }
+
     // The staged extraction a caller outside the engine uses: extract unseen beside the target, move
     // the item into place under a name of the caller's without replacing anything, leave nothing.
     void stagedExtraction() {

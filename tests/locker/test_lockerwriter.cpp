@@ -538,6 +538,25 @@ private slots:
         QCOMPARE(FindEntry(D, "sub\\small.txt")->Data, QByteArray("small"));
     }
 
+    // What the check behind the writer has read leaves the page cache once it is on disk, but for
+    // the last pieces: a large hide does not fill the cache with its locker.
+    void checkedPiecesLeaveTheCache() {
+        QTemporaryDir Dir;
+        QVERIFY(WriteTestFile(Dir.filePath("src/large.bin"), QByteArray(24 * 1024 * 1024, 'c')));
+        const TDirHandle Folder = TDirHandle::Open(Dir.path());
+        double Share = -1;
+        {
+            const std::unique_ptr<TFileStream> Out = Folder.CreateFile("new.tmp");
+            const TLockerResult R = CreateVerifiedLocker(Dir.filePath("src"), *Out, Password);
+            QVERIFY2(R.Success, qPrintable(R.MessageText));
+            Share = CachedShare(Dir.filePath("new.tmp"));
+        }
+        QVERIFY(Decode(Dir.filePath("new.tmp"), Password).Authentic);
+        if (Share < 0)
+            QSKIP("The page cache cannot be observed on this file system.");
+        QVERIFY2(Share < 0.5, qPrintable(QString::number(Share)));
+    }
+
     // A write that fails on the writing thread fails the operation with its own message, and the
     // partial locker goes.
     void writeErrorOnTheWritingThread() {
