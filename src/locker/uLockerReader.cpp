@@ -240,7 +240,7 @@ public:
         if (FPending < FlushEvery)
             return;
         FPending = 0;
-        if (!Started())
+        if (!FThread.StartOnce([this] { Run(); }))
             return;
         {
             const std::lock_guard<std::mutex> Guard(FThread.Lock);
@@ -251,19 +251,14 @@ public:
 
     // A piece of a large file whose write-back has been started.
     void WrittenBack(const TFileStream& Out, int64_t Offset, int64_t Count) {
-        if (!Started())
+        if (!FThread.StartOnce([this] { Run(); }))
             return;
         {
             const std::lock_guard<std::mutex> Guard(FThread.Lock);
             // Each piece waiting holds a descriptor; past this many, the piece simply stays cached.
-            if (FPieces.size() >= MaxPieces)
+            const int Fd = FPieces.size() < MaxPieces ? ::fcntl(Out.Handle(), F_DUPFD_CLOEXEC, 0) : -1;
+            if (Fd < 0)
                 return;
-        }
-        const int Fd = ::fcntl(Out.Handle(), F_DUPFD_CLOEXEC, 0);
-        if (Fd < 0)
-            return;
-        {
-            const std::lock_guard<std::mutex> Guard(FThread.Lock);
             FPieces.push_back({Fd, Offset, Count});
         }
         FThread.Wake();
@@ -288,16 +283,6 @@ private:
         int64_t Count;
     };
 
-    bool Started() {
-        if (FThread.Started())
-            return true;
-        if (FNoThread || !FThread.Start([this] { Run(); })) {
-            FNoThread = true; // no thread to be had: the final flush does it all
-            return false;
-        }
-        return true;
-    }
-
     void Run() {
         std::unique_lock<std::mutex> Guard(FThread.Lock);
         for (;;) {
@@ -315,9 +300,7 @@ private:
             FPieces.pop_front();
             FDropping = true;
             Guard.unlock();
-            (void)::sync_file_range(Piece.Fd, Piece.Offset, Piece.Count,
-                                    SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
-            (void)::posix_fadvise(Piece.Fd, Piece.Offset, Piece.Count, POSIX_FADV_DONTNEED);
+            Fs::DropWrittenRange(Piece.Fd, Piece.Offset, Piece.Count);
             ::close(Piece.Fd);
             Guard.lock();
             FDropping = false;
@@ -328,7 +311,6 @@ private:
     int FFd;
     int64_t FPending = 0;
     bool FWanted = false;
-    bool FNoThread = false;
     std::deque<TPiece> FPieces;
     bool FDropping = false;
     TWorkerThread FThread; // last: it goes first, while what it uses is still there
@@ -348,9 +330,8 @@ public:
     // Out: a file just created; Data: all it is to hold.
     void Hand(std::unique_ptr<TFileStream> Out, QByteArray Data, mode_t Mode) {
         TJob Job{std::move(Out), std::move(Data), Mode};
-        if (!FThread.Started() && (FNoThread || !FThread.Start([this] { Run(); }))) {
-            FNoThread = true; // no thread to be had: the caller's thread does it all
-            Complete(Job);
+        if (!FThread.StartOnce([this] { Run(); })) {
+            Complete(Job); // no thread to be had: the caller's thread does it all
             return;
         }
         std::unique_lock<std::mutex> Guard(FThread.Lock);
@@ -440,7 +421,6 @@ private:
     qsizetype FQueuedBytes = 0;
     bool FIdle = false;
     std::optional<QString> FError;
-    bool FNoThread = false;
     TWorkerThread FThread; // last: it goes first, while what it uses is still there
 };
 
@@ -1007,13 +987,8 @@ struct TLockerFollower::TState {
     // What has been checked, a few pieces back, once on disk leaves the page cache: a large locker
     // then recycles a few MiB of memory instead of filling the cache, which on a virtual machine
     // costs several times more than writing into memory the system has just used. A hint; the
-    // writer's final flush is what counts. Pages the range only partly covers stay.
+    // writer's final flush is what counts.
     static constexpr int64_t DropLag = 2 * LockerFormat::CopyBufferSize;
-    void DropWritten(int64_t Offset, int64_t Count) const {
-        (void)::sync_file_range(Locker.Handle(), Offset, Count,
-                                SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
-        (void)::posix_fadvise(Locker.Handle(), Offset, Count, POSIX_FADV_DONTNEED);
-    }
 
     // The check itself; true when it ran to the end (sound or not), false when abandoned.
     bool Check(QString& Problem) {
@@ -1040,7 +1015,7 @@ struct TLockerFollower::TState {
                 Mac.Update(Buffer.constData(), N);
                 Position += N;
                 if (Position - Dropped > DropLag) {
-                    DropWritten(Dropped, Position - DropLag - Dropped);
+                    Fs::DropWrittenRange(Locker.Handle(), Dropped, Position - DropLag - Dropped);
                     Dropped = Position - DropLag;
                 }
             }

@@ -22,6 +22,16 @@ public:
 
     // Runs Body on a new thread; false when no thread can be started.
     bool Start(std::function<void()> Body);
+    // For a thread started only once work comes: the first call starts Body, and every call tells
+    // whether the thread runs. Once a start has failed, or the thread has been stopped, the caller
+    // does the work itself.
+    bool StartOnce(std::function<void()> Body) {
+        if (!FTried) {
+            FTried = true;
+            (void)Start(std::move(Body));
+        }
+        return Started();
+    }
     bool Started() const { return FThread.joinable(); }
     // Asks the thread to stop (Stopping turns true), wakes it and waits for it to end.
     void StopAndJoin();
@@ -36,5 +46,6 @@ public:
 
 private:
     bool FStop = false;
+    bool FTried = false;
     std::thread FThread;
 };

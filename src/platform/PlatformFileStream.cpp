@@ -226,6 +226,14 @@ void TFileStream::StartWriteBack(int64_t Offset, int64_t Count) {
                                 SYNC_FILE_RANGE_WRITE);
 }
 
+void Fs::DropWrittenRange(int Fd, int64_t Offset, int64_t Count) {
+    if (Fd < 0 || Count <= 0)
+        return;
+    (void)::sync_file_range(Fd, static_cast<off64_t>(Offset), static_cast<off64_t>(Count),
+                            SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
+    (void)::posix_fadvise(Fd, static_cast<off_t>(Offset), static_cast<off_t>(Count), POSIX_FADV_DONTNEED);
+}
+
 void TFileStream::Close() {
     if (FHandle < 0)
         return;

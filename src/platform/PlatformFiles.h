@@ -78,6 +78,10 @@ bool RemoveDir(const QString& Path);
 // Never replaces Target: renameat2(RENAME_NOREPLACE), else link + unlink. Raises with the system's
 // message (an existing target gives EEXIST's text).
 void RenameNoReplace(const QString& Source, const QString& Target);
+// Waits until the range of the open file Fd is on disk, then drops it from the page cache, so that
+// what was written and will not be read again leaves the memory to others. A hint: failures are
+// ignored, and pages the range only partly covers stay.
+void DropWrittenRange(int Fd, int64_t Offset, int64_t Count);
 } // namespace Fs
 
 // Test seam: true makes RenameNoReplace take the link + unlink path as if renameat2 were missing.
