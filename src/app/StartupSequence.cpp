@@ -25,6 +25,15 @@ namespace {
 
 std::function<void(TfrmMain*)> GMainWindowShownHook;
 
+// Without it the program would look as on a first start, the list empty, with no word of why or of
+// the way back. The path is data, so it stays out of the translated sentences.
+QString UnreadableSettingsText(const QString& KeptAs) {
+    const QString Break = QStringLiteral("\r\n");
+    return Translate("The settings could not be read. A copy of them was kept as:") + Break + KeptAs + Break +
+           Translate("The lockers of your hidden items are still on disk.") + Break +
+           Translate("File > Import Locker... brings each of them back with its password.");
+}
+
 // Steps after the catalogue; the caller turns an escaping error into an error box and status 1.
 int RunSequence() {
 #if KELVARN_UPDATE_CHECK
@@ -42,7 +51,9 @@ int RunSequence() {
 #endif
 
     PathList.clear();
-    LoadSettings();
+    const TSettingsLoad Loaded = LoadSettings();
+    if (!Loaded.Read)
+        ShowMessageBox(UnreadableSettingsText(Loaded.KeptAs), TMsgKind::Warning);
 
     if (!GeneralPassword.isEmpty() && !TfrmPassword::Execute(GeneralPassword)) {
         PathList.clear();

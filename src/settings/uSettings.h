@@ -15,14 +15,21 @@ extern QString GeneralPassword;
 extern bool StrongHide; // true at process start
 extern QStringList PathList;
 
-// Fills the state from settings.dt (or a legacy file). True when there is no file, an empty file or
-// a file that was read; false when the file could not be decoded (nothing of it is ever shown).
-// Raises only when the file exists but cannot be opened or read.
-bool LoadSettings();
+// What LoadSettings found.
+struct TSettingsLoad {
+    bool Read = true; // false: the file could not be decoded
+    QString KeptAs;   // the full path the undecodable file was moved to; empty when Read
+    explicit operator bool() const { return Read; }
+};
+
+// Fills the state from settings.dt (or a legacy file). Read when there is no file, an empty file or
+// a file that was read. A file that could not be decoded (nothing of it is ever shown) is moved at
+// once to the first free name of settings.dt.unreadable, settings.dt.unreadable.1, .2 ..., never
+// replacing an earlier one (it may still open under its own host name), and named in KeptAs.
+// Raises when the file exists but cannot be opened or read, or cannot be moved aside.
+TSettingsLoad LoadSettings();
 // Writes the state to settings.dt in the current format, under a fresh salt and nonce, replacing the
-// old file atomically. Returns true; raises on any failure, leaving the state as it was. The first
-// save after a load that could not decode the file first renames that file to
-// settings.dt.unreadable, replacing an older one.
+// old file atomically. Returns true; raises on any failure, leaving the state as it was.
 bool SaveSettings();
 // True when Content begins with the current format's magic; such a file is never read as legacy.
 bool IsCurrentFormatFile(const QByteArray& Content);

@@ -11,9 +11,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <cerrno>
-#include <cstdio>
-
 namespace {
 
 // The two keys of one settings file, wiped when they go out of scope.
@@ -70,15 +67,21 @@ void LoadCurrentFormat(const QByteArray& Content) {
     }
 }
 
-// The settings file that the last load could not decode; the next save keeps it aside first, so
-// that its path list can still be recovered by hand.
-QString UnreadableFile;
-
-void KeepUnreadableAside(const QString& Path) {
-    const QByteArray From = QFile::encodeName(Path);
-    const QByteArray To = QFile::encodeName(Path + QLatin1String(SettingsFormat::UnreadableSuffix));
-    if (::rename(From.constData(), To.constData()) != 0 && errno != ENOENT)
-        throw EKelvarnError(QStringLiteral("Cannot rename file \"%1\". %2").arg(Path, SystemErrorText(errno)));
+// The load moves the file aside at once, so that the start-up can say where it is and no later save
+// can replace it. Earlier copies stay: each may open under the host name it was written on.
+QString KeepUnreadableAside(const QString& Path) {
+    const QString Base = Path + QLatin1String(SettingsFormat::UnreadableSuffix);
+    for (int Number = 0;; ++Number) {
+        const QString Target = Number == 0 ? Base : Base + QLatin1Char('.') + QString::number(Number);
+        if (Fs::PathExists(Target))
+            continue;
+        try {
+            Fs::RenameNoReplace(Path, Target);
+        } catch (const EKelvarnError& Error) {
+            throw EKelvarnError(QStringLiteral("Cannot rename file \"%1\". %2").arg(Path, Error.Message()));
+        }
+        return Target;
+    }
 }
 
 } // namespace
@@ -118,33 +121,28 @@ bool SaveSettings() {
 
     const QString Path = SettingsFilePath();
     QDir().mkpath(QFileInfo(Path).absolutePath());
-    if (UnreadableFile == Path)
-        KeepUnreadableAside(Path);
     ReplaceFileContents(Path, File.Bytes());
-    UnreadableFile.clear();
     return true;
 }
 
-bool LoadSettings() {
+TSettingsLoad LoadSettings() {
     PathList.clear();
-    UnreadableFile.clear();
     const QString Path = SettingsFilePath();
     if (!QFileInfo(Path).isFile())
-        return true;
+        return {};
     const QByteArray Content = ReadWholeFile(Path);
     if (Content.isEmpty())
-        return true;
+        return {};
     try {
         // A file with the current magic is damaged or foreign when it fails; the legacy reader
         // would only misread it.
         if (IsCurrentFormatFile(Content)) {
             LoadCurrentFormat(Content);
-            return true;
+            return {};
         }
         if (LoadLegacySettings(Path))
-            return true;
+            return {};
     } catch (const std::exception&) {
     }
-    UnreadableFile = Path;
-    return false;
+    return {false, KeepUnreadableAside(Path)};
 }

@@ -109,6 +109,47 @@ private slots:
         QCOMPARE(Driver.Seen(), QStringList{QStringLiteral("frmPassword")});
     }
 
+    // One warning, before the first-start dialog, names the copy it kept; the next copy takes the
+    // next name.
+    void undecodableSettingsAreReported_data() {
+        QTest::addColumn<bool>("KeptBefore");
+        QTest::addColumn<QString>("KeptName");
+        QTest::newRow("first copy") << false << "settings.dt.unreadable";
+        QTest::newRow("a copy kept before") << true << "settings.dt.unreadable.1";
+    }
+    void undecodableSettingsAreReported() {
+        QFETCH(bool, KeptBefore);
+        QFETCH(QString, KeptName);
+        TGuiFixture Fixture;
+        StoreSettings(QStringLiteral("Secret"));
+        const QByteArray Undecodable = ReadTestFile(SettingsFilePath());
+        if (KeptBefore)
+            QVERIFY(WriteTestFile(SettingsFilePath() + QStringLiteral(".unreadable"), "kept before"));
+        SetIdentityOverride(QStringLiteral("renamed-host"), QStringLiteral("tester"));
+        TModalDriver Driver;
+        qsizetype ShownBeforeDialog = -1;
+        Driver.Then([&](QWidget* W) {
+            ShownBeforeDialog = DialogSeam::Shown().size();
+            qobject_cast<TfrmPasswordSet*>(W)->Button1->click();
+        });
+        QCOMPARE(RunStartup(), 0);
+        QCOMPARE(Driver.Seen(), QStringList{QStringLiteral("frmPasswordSet")});
+        QCOMPARE(ShownBeforeDialog, 1);
+
+        const QString Kept = Fixture.ConfigFolder() + QStringLiteral("/") + KeptName;
+        QCOMPARE(ShownTexts(),
+                 QStringList{QStringLiteral("The settings could not be read. A copy of them was kept as:\r\n") + Kept +
+                             QStringLiteral("\r\nThe lockers of your hidden items are still on disk.\r\n"
+                                            "File > Import Locker... brings each of them back with its "
+                                            "password.")});
+        QCOMPARE(DialogSeam::Shown().first().Kind, TMsgKind::Warning);
+        QCOMPARE(DialogSeam::Shown().first().Buttons, TMsgButtons::OK);
+        QCOMPARE(ReadTestFile(Kept), Undecodable);
+        if (KeptBefore)
+            QCOMPARE(ReadTestFile(SettingsFilePath() + QStringLiteral(".unreadable")), QByteArray("kept before"));
+        QVERIFY(!QFile::exists(SettingsFilePath()));
+    }
+
     void unreadableSettingsEndWithStatusOne() {
         TGuiFixture Fixture;
         // Root reads anything by permissions: a link to memory exists and fails to read (EIO).

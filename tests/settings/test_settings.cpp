@@ -1,5 +1,6 @@
 #include "KelvarnError.h"
 #include "PlatformEnvironment.h"
+#include "PlatformFiles.h"
 #include "SettingsTestSupport.h"
 #include "TestHex.h"
 #include "TestRandom.h"
@@ -83,6 +84,7 @@ class TestSettings : public QObject {
     QString FFolder; // the injected config folder, with a non-ASCII name
 
     QString FilePath() const { return FFolder + QStringLiteral("/settings.dt"); }
+    QString AsidePath(const QString& Tail = QString()) const { return FilePath() + ".unreadable" + Tail; }
     static QString PassPhraseA() { return HostA + "|" + UserA + "|NVL Kelvarn/settings-v2"; }
 
     QStringList FolderEntries() const {
@@ -255,7 +257,7 @@ private slots:
     }
 
     // Any damage after the magic makes the file unreadable and the program starts empty; the load
-    // never writes, so the damaged file stays for a later save to replace.
+    // moves the damaged file aside whole, so no later save can replace it.
     void damagedFileLoadsNothing_data() {
         QTest::addColumn<int>("Offset");
         QTest::addColumn<int>("Bit");
@@ -282,11 +284,14 @@ private slots:
         WriteFile(FilePath(), File);
 
         ResetState();
-        QVERIFY(!LoadSettings());
+        const TSettingsLoad Loaded = LoadSettings();
+        QVERIFY(!Loaded.Read);
+        QCOMPARE(Loaded.KeptAs, AsidePath());
         QCOMPARE(GeneralPassword, QString());
         QCOMPARE(StrongHide, true);
         QCOMPARE(PathList, QStringList());
-        QCOMPARE(ReadFile(FilePath()), File);
+        QCOMPARE(ReadFile(AsidePath()), File);
+        QCOMPARE(FolderEntries(), QStringList{"settings.dt.unreadable"});
     }
 
     void otherIdentityLoadsNothing_data() {
@@ -309,44 +314,94 @@ private slots:
         QCOMPARE(GeneralPassword, QString());
         QCOMPARE(PathList, QStringList());
 
+        // The copy kept aside opens again under the identity it was written for.
+        QVERIFY(QFile::rename(AsidePath(), FilePath()));
         SetIdentityOverride(HostA, UserA);
         QVERIFY(LoadSettings());
         QCOMPARE(GeneralPassword, QStringLiteral("pw"));
     }
 
-    // A file that could not be decoded (here: written under another host name) is renamed aside by the
-    // first save, replacing an older one; later saves leave it alone.
-    void unreadableFileIsKeptAsideBeforeTheFirstSave() {
-        const QString Aside = FilePath() + QStringLiteral(".unreadable");
+    // Each undecodable file is kept beside the new settings, whatever made it so; none replaces the one
+    // kept before it, which still opens under its own host name.
+    void undecodableFilesAreAllKept_data() {
+        QTest::addColumn<QString>("Damage");
+        QTest::newRow("other host") << "other host";
+        QTest::newRow("flipped bit") << "flipped bit";
+        QTest::newRow("cut short") << "cut short";
+    }
+    void undecodableFilesAreAllKept() {
+        QFETCH(QString, Damage);
         SetIdentityOverride(QStringLiteral("old-host"), UserA);
         SetState("pw", true, QStringList{"/kept/by/hand"});
         QVERIFY(SaveSettings());
         const QByteArray Foreign = ReadFile(FilePath());
-        WriteFile(Aside, "an older unreadable file");
 
         SetIdentityOverride(HostA, UserA);
         ResetState();
-        QVERIFY(!LoadSettings());
-        QCOMPARE(ReadFile(FilePath()), Foreign); // loading never moves anything
-
+        const TSettingsLoad First = LoadSettings();
+        QVERIFY(!First.Read);
+        QCOMPARE(First.KeptAs, AsidePath());
         SetState("new", true, QStringList{"/new"});
         QVERIFY(SaveSettings());
-        QCOMPARE(ReadFile(Aside), Foreign);
         QVERIFY(SaveSettings());
-        QCOMPARE(ReadFile(Aside), Foreign);
-        QCOMPARE(FolderEntries(), (QStringList{"settings.dt", "settings.dt.unreadable"}));
-        ResetState();
-        QVERIFY(LoadSettings());
-        QCOMPARE(GeneralPassword, QStringLiteral("new"));
+        QCOMPARE(ReadFile(AsidePath()), Foreign);
 
-        // What was set aside is whole: under its own host name it still opens.
+        if (Damage == "other host") {
+            SetIdentityOverride(QStringLiteral("newer-host"), UserA);
+        } else {
+            QByteArray File = ReadFile(FilePath());
+            if (Damage == "flipped bit")
+                File[80] = static_cast<char>(File[80] ^ 0x04);
+            else
+                File.chop(1);
+            WriteFile(FilePath(), File);
+        }
+        const QByteArray Second = ReadFile(FilePath());
+        ResetState();
+        const TSettingsLoad Next = LoadSettings();
+        QVERIFY(!Next.Read);
+        QCOMPARE(Next.KeptAs, AsidePath(".1"));
+        QCOMPARE(ReadFile(AsidePath(".1")), Second);
+        QCOMPARE(ReadFile(AsidePath()), Foreign);
+        QCOMPARE(FolderEntries(), (QStringList{"settings.dt.unreadable", "settings.dt.unreadable.1"}));
+
         SetIdentityOverride(QStringLiteral("old-host"), UserA);
-        WriteFile(FilePath(), ReadFile(Aside));
+        QVERIFY(QFile::copy(AsidePath(), FilePath()));
         QVERIFY(LoadSettings());
         QCOMPARE(PathList, QStringList{"/kept/by/hand"});
     }
 
-    // Only a file the last load could not decode is set aside.
+    // The first name nothing holds, not even a dangling link or a folder; the others stay as they were.
+    void keptCopyTakesTheFirstFreeName_data() {
+        QTest::addColumn<bool>("Fallback");
+        QTest::newRow("renameat2") << false;
+        QTest::newRow("link and unlink") << true;
+    }
+    void keptCopyTakesTheFirstFreeName() {
+        QFETCH(bool, Fallback);
+        SetRenameNoReplaceFallbackForTest(Fallback);
+        struct TReset {
+            ~TReset() { SetRenameNoReplaceFallbackForTest(false); }
+        } Reset;
+        SettingsFilePath();
+        WriteFile(AsidePath(), "kept before");
+        QVERIFY(QFile::link(FFolder + "/nowhere", AsidePath(".1")));
+        QVERIFY(QDir().mkpath(AsidePath(".2")));
+        WriteFile(AsidePath(".4"), "kept before too");
+        WriteFile(FilePath(), "undecodable");
+
+        const TSettingsLoad Loaded = LoadSettings();
+        QVERIFY(!Loaded.Read);
+        QCOMPARE(Loaded.KeptAs, AsidePath(".3"));
+        QCOMPARE(ReadFile(AsidePath(".3")), QByteArray("undecodable"));
+        QCOMPARE(ReadFile(AsidePath()), QByteArray("kept before"));
+        QCOMPARE(QFileInfo(AsidePath(".1")).symLinkTarget(), FFolder + "/nowhere");
+        QVERIFY(QFileInfo(AsidePath(".2")).isDir());
+        QCOMPARE(ReadFile(AsidePath(".4")), QByteArray("kept before too"));
+        QVERIFY(!QFileInfo::exists(FilePath()));
+    }
+
+    // Readable files stay where they are through a load and a save.
     void readableFilesAreNotKeptAside_data() {
         QTest::addColumn<QByteArray>("File");
         QTest::newRow("current") << EncodeCurrent(RecordBody("pw", 1, 1, {"/a"}), PassPhraseA());
@@ -356,10 +411,10 @@ private slots:
     void readableFilesAreNotKeptAside() {
         QFETCH(QByteArray, File);
         SettingsFilePath();
-        WriteFile(FilePath(), "unreadable");
-        QVERIFY(!LoadSettings());
         WriteFile(FilePath(), File);
-        QVERIFY(LoadSettings());
+        const TSettingsLoad Loaded = LoadSettings();
+        QVERIFY(Loaded.Read);
+        QCOMPARE(Loaded.KeptAs, QString());
         QVERIFY(SaveSettings());
         QCOMPARE(FolderEntries(), QStringList{"settings.dt"});
     }
@@ -462,7 +517,7 @@ private slots:
         QFETCH(QStringList, Paths);
         SettingsFilePath();
         WriteFile(FilePath(), EncodeCurrent(Record, PassPhraseA(), Version));
-        QCOMPARE(LoadSettings(), Result);
+        QCOMPARE(LoadSettings().Read, Result);
         QCOMPARE(GeneralPassword, Password);
         QCOMPARE(StrongHide, Strong);
         QCOMPARE(PathList, Paths);
@@ -491,12 +546,11 @@ private slots:
         QCOMPARE(GeneralPassword, QString());
 
         // A folder where the file should be is no file; saving over it fails.
-        QFile::remove(FilePath());
         QVERIFY(QDir().mkpath(FilePath() + "/inner"));
         QVERIFY(LoadSettings());
         QVERIFY_THROWS_EXCEPTION(EKelvarnError, SaveSettings());
         QVERIFY(QFileInfo(FilePath() + "/inner").isDir());
-        QCOMPARE(FolderEntries(), QStringList{"settings.dt"});
+        QCOMPARE(FolderEntries(), (QStringList{"settings.dt", "settings.dt.unreadable"}));
     }
 
     // Root can read anything by permissions, so the unreadable file is a link to memory that fails with EIO.
