@@ -728,7 +728,10 @@ void CompleteLockerHeader(TFileStream& Stream, const QByteArray& Mac, int64_t Pa
 TLockerHeader ReadLockerHeader(TFileStream& Stream) {
     TLockerHeader Header;
     Stream.Seek(0);
-    if (ReadPlainString(Stream) != QLatin1String(LockerFormat::Magic))
+    // The length comes first and must be the magic's own: taken as it stands, any file's first four
+    // bytes would decide how much of it is read, up to all of it, before anything is checked.
+    const QByteArray Magic(LockerFormat::Magic);
+    if (ReadInt32(Stream) != Magic.size() || ReadRawBytes(Stream, Magic.size()) != Magic)
         throw EKelvarnError(Translate("Invalid locker file."));
     Header.Version = ReadInt32(Stream);
     if (Header.Version != LockerFormat::Version)

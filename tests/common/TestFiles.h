@@ -60,3 +60,23 @@ inline QMap<QString, QString> TreeSnapshot(const QString& Root, bool WithFolderM
     }
     return Items;
 }
+
+// A file of Size bytes that starts with Head and is a hole after it, so that a large one costs no
+// disk space.
+inline bool WriteSparseFile(const QString& Path, const QByteArray& Head, qint64 Size) {
+    QFile File(Path);
+    return File.open(QIODevice::WriteOnly | QIODevice::Truncate) && File.write(Head) == Head.size() &&
+           File.resize(Size);
+}
+
+// Bytes this process has read through read() and its kind so far (rchar), or -1. Children it has
+// waited for count too: the kernel adds theirs when they are reaped.
+inline qint64 BytesReadByProcess() {
+    QFile Io(QStringLiteral("/proc/self/io"));
+    if (!Io.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& Line : Io.readAll().split('\n'))
+        if (Line.startsWith("rchar:"))
+            return Line.mid(6).trimmed().toLongLong();
+    return -1;
+}

@@ -18,17 +18,6 @@ namespace {
 
 const QString Password = QStringLiteral("correct horse");
 
-// Bytes this process has read through read() and its kind so far (rchar), or -1.
-int64_t BytesReadByProcess() {
-    QFile Io(QStringLiteral("/proc/self/io"));
-    if (!Io.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& Line : Io.readAll().split('\n'))
-        if (Line.startsWith("rchar:"))
-            return Line.mid(6).trimmed().toLongLong();
-    return -1;
-}
-
 } // namespace
 
 class TestLockerReader : public QObject {
@@ -145,6 +134,47 @@ private slots:
         else
             QCOMPARE(R.MessageText, QStringLiteral("Invalid password or recovery code."));
         QVERIFY2(Read >= Size && Read < Size + Size / 2, qPrintable(QString::number(Read)));
+    }
+
+    // Any large file offered as a locker is turned away on its first four bytes: a length other than
+    // the magic's is never taken as a count of bytes to read.
+    void foreignFileRefusedAtOnce_data() {
+        QTest::addColumn<QString>("Entry");
+        QTest::newRow("extract") << "extract";
+        QTest::newRow("staged extract") << "staged";
+        QTest::newRow("verify") << "verify";
+    }
+    void foreignFileRefusedAtOnce() {
+        QFETCH(QString, Entry);
+        QTemporaryDir Out;
+        const QString Path = Out.filePath("big.kvlocker");
+        // 1.1 GB, starting with the length 1000 MiB.
+        QVERIFY(WriteSparseFile(Path, QByteArray::fromHex("0000803e"), qint64(1100) << 20));
+        auto Attempt = [&] {
+            if (Entry == "extract")
+                return ExtractLocker(Path, Out.filePath("back"), Password).MessageText;
+            if (Entry == "staged") {
+                TLockerStaging Staging;
+                try {
+                    return Staging.Extract(Path, Out.filePath("back"), Password).MessageText;
+                } catch (const EKelvarnError& E) {
+                    return E.Message();
+                }
+            }
+            QString Message;
+            VerifyLocker(Path, Password, Message);
+            return Message;
+        };
+        // Once before counting, so that whatever is loaded on first use is not counted.
+        QCOMPARE(Attempt(), QStringLiteral("Invalid locker file."));
+        const int64_t Before = BytesReadByProcess();
+        if (Before < 0)
+            QSKIP("/proc/self/io is not available");
+        QCOMPARE(Attempt(), QStringLiteral("Invalid locker file."));
+        const int64_t Read = BytesReadByProcess() - Before;
+        // The counting itself reads /proc/self/io once.
+        QVERIFY2(Read < 1024, qPrintable(QString::number(Read)));
+        QVERIFY(!Fs::PathExists(Out.filePath("back")));
     }
 
     void missingLockerAndEmptyDestination() {
