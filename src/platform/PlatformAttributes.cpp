@@ -1,8 +1,10 @@
 #include "PlatformFiles.h"
 
+#include "KelvarnError.h"
 #include "PlatformDirHandle.h"
 #include "PlatformFilesInternal.h"
 
+#include <QFile>
 #include <QList>
 #include <QRandomGenerator>
 
@@ -120,16 +122,22 @@ QByteArray HiddenListPath(const QByteArray& Folder) {
     return Folder.endsWith('/') ? Folder + HiddenListName : Folder + '/' + HiddenListName;
 }
 
-// Writes Content to Path through a temporary file in the same folder, so that readers see either
-// the old list or the new one, never a part. Mode and owner of the old list are kept.
-bool ReplaceAtomically(const QByteArray& Folder, const QByteArray& Path, const QByteArray& Content,
-                       const struct stat* Old) {
-    QByteArray TempPath;
+[[noreturn]] void RefuseList(const QByteArray& Folder, const QString& Reason) {
+    throw EKelvarnError(
+        QStringLiteral("Cannot open file \"%1\". %2").arg(QFile::decodeName(HiddenListPath(Folder)), Reason));
+}
+
+// Writes Content as the list in the folder DirFd holds, through a temporary file beside it, so that
+// readers see either the old list or the new one, never a part. The rename replaces whatever entry
+// then bears the list's name, and never follows it. Mode and group of the old list are kept.
+bool ReplaceAtomically(int DirFd, const QByteArray& Content, const struct stat* Old) {
+    QByteArray TempName;
     int Fd = -1;
     for (int Attempt = 0; Attempt < 100 && Fd < 0; ++Attempt) {
-        TempPath = Path + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 16) + ".tmp";
+        TempName =
+            QByteArray(HiddenListName) + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 16) + ".tmp";
         // 0666 lets the umask decide for a new list, as for any file the user creates.
-        Fd = ::open(TempPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        Fd = ::openat(DirFd, TempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
         if (Fd < 0 && errno != EEXIST)
             return false;
     }
@@ -138,32 +146,35 @@ bool ReplaceAtomically(const QByteArray& Folder, const QByteArray& Path, const Q
     TFd File(Fd);
     if (Old) {
         ::fchmod(Fd, Old->st_mode & 07777);
-        if (Old->st_uid != ::geteuid() || Old->st_gid != ::getegid())
-            (void)::fchown(Fd, Old->st_uid, Old->st_gid); // only root can; others keep their own
+        if (Old->st_gid != ::getegid())
+            (void)::fchown(Fd, static_cast<uid_t>(-1), Old->st_gid); // only root or a member can
     }
     bool Ok = WriteAll(Fd, Content) && ::fsync(Fd) == 0;
     if (Ok)
         Ok = ::close(File.Release()) == 0;
     if (Ok)
-        Ok = ::rename(TempPath.constData(), Path.constData()) == 0;
+        Ok = ::renameat(DirFd, TempName.constData(), DirFd, HiddenListName) == 0;
     if (!Ok) {
         const int Saved = errno;
-        ::unlink(TempPath.constData());
+        ::unlinkat(DirFd, TempName.constData(), 0);
         errno = Saved;
         return false;
     }
-    TFd Dir(::open(Folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (Dir.Get() >= 0)
-        ::fsync(Dir.Get()); // the rename itself reaches the disk; failure here loses nothing
+    // The rename itself reaches the disk; failure here loses nothing.
+    const TFd Synced(::openat(DirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (Synced.Get() >= 0)
+        ::fsync(Synced.Get());
     return true;
 }
 
 // Temporary lists that a process killed while writing left behind: ours by their name, and old
 // enough that no living writer is still at work on them.
-void RemoveStaleTemporaries(const QByteArray& Folder) {
-    DIR* Dir = ::opendir(Folder.constData());
+void RemoveStaleTemporaries(int DirFd) {
+    TFd Listing(::openat(DirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    DIR* Dir = Listing.Get() >= 0 ? ::fdopendir(Listing.Get()) : nullptr;
     if (!Dir)
         return;
+    Listing.Release(); // closedir closes it
     const QByteArray Prefix = QByteArray(HiddenListName) + '.';
     const time_t Stale = ::time(nullptr) - 60;
     while (const dirent* Entry = ::readdir(Dir)) {
@@ -171,32 +182,50 @@ void RemoveStaleTemporaries(const QByteArray& Folder) {
         if (!Name.startsWith(Prefix) || !Name.endsWith(".tmp"))
             continue;
         struct stat St;
-        if (::fstatat(::dirfd(Dir), Entry->d_name, &St, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(St.st_mode) &&
+        if (::fstatat(DirFd, Entry->d_name, &St, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(St.st_mode) &&
             St.st_uid == ::geteuid() && St.st_mtime < Stale)
-            ::unlinkat(::dirfd(Dir), Entry->d_name, 0);
+            ::unlinkat(DirFd, Entry->d_name, 0);
     }
     ::closedir(Dir);
 }
 
 // Adds Name to, or removes it from, Folder's ".hidden" list. Other lines stay as they are, in their
-// order. A list left without any name is removed.
+// order. A list left without any name is removed. False with errno set when the system fails; raises
+// when the list is not a regular file of the user's (see Fs::SetFileAttributes).
 bool EditHiddenList(const QByteArray& Folder, const QByteArray& Name, bool Add) {
-    const QByteArray Path = HiddenListPath(Folder);
+    // Every step below works in this one folder, whatever its path leads to meanwhile. O_PATH: the
+    // list can be edited in a folder the user may write to but not list.
+    const TFd Dir(::open(Folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (Dir.Get() < 0)
+        return false;
+    // Opened first and examined through the descriptor: a neighbour's link is never followed, their
+    // FIFO never waited on, and what is checked is what is read.
     struct stat Old;
-    const bool Exists = ::lstat(Path.constData(), &Old) == 0;
-    if (!Exists && errno != ENOENT)
-        return false;
-    if (Exists && !S_ISREG(Old.st_mode)) {
-        errno = EINVAL; // a link or anything else here is not ours to replace
-        return false;
-    }
+    bool Exists = false;
     QList<QByteArray> Lines;
-    if (Exists) {
-        TFd File(::open(Path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
-        QByteArray Content;
-        if (File.Get() < 0 || !ReadAll(File.Get(), Content))
-            return false;
-        Lines = SplitLines(Content);
+    {
+        const TFd File(::openat(Dir.Get(), HiddenListName, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+        if (File.Get() < 0) {
+            if (errno == ELOOP)
+                RefuseList(Folder, QStringLiteral("The path is a symbolic link."));
+            if (errno == ENXIO) // a socket
+                RefuseList(Folder, QStringLiteral("It is not a regular file."));
+            if (errno != ENOENT)
+                return false;
+        } else {
+            if (::fstat(File.Get(), &Old) != 0)
+                return false;
+            if (!S_ISREG(Old.st_mode))
+                RefuseList(Folder, QStringLiteral("It is not a regular file."));
+            // Another user's list is theirs to keep, even where root could replace it.
+            if (Old.st_uid != ::geteuid())
+                RefuseList(Folder, QStringLiteral("It belongs to another user."));
+            QByteArray Content;
+            if (!ReadAll(File.Get(), Content))
+                return false;
+            Exists = true;
+            Lines = SplitLines(Content);
+        }
     }
     QList<QByteArray> Kept;
     bool Listed = false;
@@ -212,16 +241,17 @@ bool EditHiddenList(const QByteArray& Folder, const QByteArray& Name, bool Add) 
     }
     if (Listed == Add)
         return true;
-    RemoveStaleTemporaries(Folder);
+    RemoveStaleTemporaries(Dir.Get());
     if (Add) {
         Kept.append(Name);
         AnyName = true;
     }
     if (!AnyName)
-        return ::unlink(Path.constData()) == 0 || errno == ENOENT;
+        return ::unlinkat(Dir.Get(), HiddenListName, 0) == 0 || errno == ENOENT;
     QByteArray Content = Kept.join('\n');
     Content += '\n';
-    return ReplaceAtomically(Folder, Path, Content, Exists ? &Old : nullptr);
+    RunFileStepHook("EditHiddenList:replace", QFile::decodeName(HiddenListPath(Folder)));
+    return ReplaceAtomically(Dir.Get(), Content, Exists ? &Old : nullptr);
 }
 
 bool SetSystemXattrThrough(const QByteArray& ProcPath, bool Set) {

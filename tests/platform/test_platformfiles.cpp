@@ -1,4 +1,5 @@
 #include "KelvarnError.h"
+#include "PlatformDirHandle.h"
 #include "PlatformFiles.h"
 #include "TestFiles.h"
 
@@ -360,15 +361,79 @@ private slots:
         QVERIFY(!Fs::PathExists(Base + "/.hidden"));
     }
 
+    // A ".hidden" that a neighbour has made a link, a FIFO or their own file is left exactly as it is:
+    // the link is not followed, the FIFO not waited on, and the item stays unhidden.
+    void writeHiddenRefusesForeignList_data() {
+        QTest::addColumn<QString>("Kind");
+        QTest::addColumn<QString>("Reason");
+        QTest::newRow("link to a file elsewhere") << "link"
+                                                  << "The path is a symbolic link.";
+        QTest::newRow("FIFO") << "fifo"
+                              << "It is not a regular file.";
+        QTest::newRow("another user's list") << "owner"
+                                             << "It belongs to another user.";
+    }
     void writeHiddenRefusesForeignList() {
-        // A ".hidden" that is a link is not replaced by a regular file behind the user's back.
-        const QString Base = Fresh("hiddenlink");
-        WriteFile(Base + "/elsewhere", "other\n");
-        QVERIFY(QFile::link(Base + "/elsewhere", Base + "/.hidden"));
+        QFETCH(QString, Kind);
+        QFETCH(QString, Reason);
+        if (Kind == "owner" && ::geteuid() != 0)
+            QSKIP("giving the list to another user needs root");
+        const QString Base = Fresh("hiddenforeign");
+        const QString Elsewhere = Fresh("hiddenforeign-elsewhere") + "/list";
+        const QString List = Base + "/.hidden";
         WriteFile(Base + "/target", "x");
-        QVERIFY(!Fs::SetFileAttributes(Base + "/target", Attr::Hidden));
-        QCOMPARE(ReadFile(Base + "/elsewhere"), QByteArray("other\n"));
-        QVERIFY(QFileInfo(Base + "/.hidden").isSymLink());
+        if (Kind == "link") {
+            WriteFile(Elsewhere, "other\n");
+            QVERIFY(QFile::link(Elsewhere, List));
+        } else if (Kind == "fifo") {
+            QCOMPARE(::mkfifo(Enc(List).constData(), 0644), 0);
+        } else {
+            WriteFile(List, "other\n");
+            QCOMPARE(::chown(Enc(List).constData(), 65534, 65534), 0);
+        }
+        struct stat Before;
+        QCOMPARE(::lstat(Enc(List).constData(), &Before), 0);
+
+        QCOMPARE(MessageOf([&] { Fs::SetFileAttributes(Base + "/target", Attr::Hidden); }),
+                 QStringLiteral("Cannot open file \"%1\". %2").arg(List, Reason));
+
+        struct stat After;
+        QCOMPARE(::lstat(Enc(List).constData(), &After), 0);
+        QCOMPARE(After.st_ino, Before.st_ino);
+        QCOMPARE(After.st_mode, Before.st_mode);
+        QCOMPARE(After.st_uid, Before.st_uid);
+        if (Kind == "link")
+            QCOMPARE(ReadFile(Elsewhere), QByteArray("other\n"));
+        if (Kind == "owner")
+            QCOMPARE(ReadFile(List), QByteArray("other\n"));
+        QCOMPARE(Fs::GetFileAttributes(Base + "/target") & Attr::Hidden, 0u);
+        QCOMPARE(
+            QDir(Base).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name),
+            QStringList({".hidden", "target"}));
+    }
+
+    // A link swapped in for the list after it was read is replaced as a link by the new list, never
+    // written through.
+    void writeHiddenReplacesALinkSwappedIn() {
+        const QString Base = Fresh("hiddenswap");
+        const QString Elsewhere = Fresh("hiddenswap-elsewhere") + "/list";
+        const QString List = Base + "/.hidden";
+        WriteFile(Elsewhere, "other\n");
+        WriteFile(List, "kept\n");
+        WriteFile(Base + "/target", "x");
+        bool Swapped = false;
+        SetFileStepHookForTest([&](const char* Step, const QString& Path) {
+            if (QByteArray(Step) != "EditHiddenList:replace" || Path != List)
+                return;
+            Swapped = ::unlink(Enc(List).constData()) == 0 && QFile::link(Elsewhere, List);
+        });
+        const bool Done = Fs::SetFileAttributes(Base + "/target", Attr::Hidden);
+        SetFileStepHookForTest(nullptr);
+        QVERIFY(Swapped);
+        QVERIFY(Done);
+        QCOMPARE(ReadFile(Elsewhere), QByteArray("other\n"));
+        QVERIFY(!QFileInfo(List).isSymLink());
+        QCOMPARE(ReadFile(List), QByteArray("kept\ntarget\n"));
     }
 
     void writeHiddenRefusesLineBreaks() {
