@@ -1,4 +1,5 @@
 #include "CliArguments.h"
+#include "CliCommands.h"
 
 namespace {
 
@@ -19,7 +20,8 @@ void CheckOperandCount(const TCliArguments& Args, const QString& Name, int Min, 
     if (Count < Min)
         throw ECliUsageError(QStringLiteral("%1: missing operand").arg(Name));
     if (Count > Max)
-        throw ECliUsageError(QStringLiteral("%1: unexpected operand \"%2\"").arg(Name, Args.Operands.at(Max)));
+        throw ECliUsageError(
+            QStringLiteral("%1: unexpected operand \"%2\"").arg(Name, TerminalName(Args.Operands.at(Max))));
 }
 
 } // namespace
@@ -50,7 +52,7 @@ TCliArguments ParseCliArguments(const QStringList& Arguments) {
     if (Args.Help)
         return Args;
     if (!Unknown.isEmpty())
-        throw ECliUsageError(QStringLiteral("unknown option \"%1\"").arg(Unknown.first()));
+        throw ECliUsageError(QStringLiteral("unknown option \"%1\"").arg(TerminalName(Unknown.first())));
     if (CommandName.isNull())
         throw ECliUsageError(QStringLiteral("no command given"));
     Args.Command = CommandFromName(CommandName);
@@ -66,7 +68,7 @@ TCliArguments ParseCliArguments(const QStringList& Arguments) {
         CheckOperandCount(Args, CommandName, 1, 1);
         break;
     case TCliCommand::None:
-        throw ECliUsageError(QStringLiteral("unknown command \"%1\"").arg(CommandName));
+        throw ECliUsageError(QStringLiteral("unknown command \"%1\"").arg(TerminalName(CommandName)));
     }
     for (const QString& Operand : std::as_const(Args.Operands)) {
         if (Operand.isEmpty())

@@ -1,7 +1,9 @@
 #include "CliCommands.h"
+#include "uLockerFormat.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QStringList>
 
 #include <cstdio>
 
@@ -15,8 +17,22 @@ void PrintErr(const QString& Line) {
     std::fflush(stderr);
 }
 
+QString TerminalName(const QString& Name) {
+    // One character at a time: PrintableName cuts a long name short, and a path shown in part would
+    // name another file.
+    QString Out;
+    for (const QChar Char : Name)
+        Out += PrintableName(QString(Char));
+    return Out;
+}
+
 int ReportFailure(const QString& Message) {
-    PrintErr(QStringLiteral("kvlocker: ") + Message);
+    // Messages from the engine carry paths as they are, and put each item on a line of its own
+    // after a CR LF; a lone line break can only come from a name.
+    QStringList Lines = Message.split(QStringLiteral("\r\n"));
+    for (QString& Line : Lines)
+        Line = TerminalName(Line);
+    PrintErr(QStringLiteral("kvlocker: ") + Lines.join(QLatin1Char('\n')));
     return ExitFailure;
 }
 

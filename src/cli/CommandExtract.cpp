@@ -31,7 +31,7 @@ int ExtractInPlace(const QString& Locker, const QString& Folder, const QString& 
     if (!Result.Success)
         return ReportFailure(Result.MessageText);
     ReportRecoveryUse(Result);
-    PrintErr(QStringLiteral("Extracted into: %1").arg(Folder));
+    PrintErr(QStringLiteral("Extracted into: %1").arg(TerminalName(Folder)));
     return ExitSuccess;
 }
 
@@ -56,7 +56,7 @@ int ExtractAside(const QString& Locker, const QString& Folder, const QString& Se
     if (!Result.Success)
         return ReportFailure(Result.MessageText);
     ReportRecoveryUse(Result);
-    const QString Target = Folder + QLatin1Char('/') + PrintableName(Staging.RootName());
+    const QString Target = TerminalName(Folder) + QLatin1Char('/') + PrintableName(Staging.RootName());
     try {
         Staging.MoveIntoPlace();
     } catch (const EKelvarnError& E) {
@@ -77,7 +77,7 @@ int RunExtract(const TCliArguments& Args) {
     const QString Folder =
         Args.Operands.size() > 1 ? CleanCliPath(Args.Operands.at(1)) : QFileInfo(Locker).absolutePath();
     if (Fs::PathExists(Folder) && !Fs::DirectoryExists(Folder))
-        return ReportFailure(QStringLiteral("\"%1\" is not a folder.").arg(Folder));
+        return ReportFailure(QStringLiteral("\"%1\" is not a folder.").arg(TerminalName(Folder)));
 
     TSecretText Secret;
     try {

@@ -10,7 +10,7 @@ int RunInfo(const TCliArguments& Args) {
     } catch (const EKelvarnError& E) {
         return ReportFailure(E.Message());
     }
-    PrintOut(QStringLiteral("Locker: %1").arg(Locker));
+    PrintOut(QStringLiteral("Locker: %1").arg(TerminalName(Locker)));
     PrintOut(QStringLiteral("Format version: %1").arg(Info.Version));
     PrintOut(QStringLiteral("Password slot iterations: %1").arg(Info.PasswordIterations));
     PrintOut(QStringLiteral("Recovery slot iterations: %1").arg(Info.RecoveryIterations));

@@ -17,7 +17,7 @@ int main(int argc, char* argv[]) {
     try {
         Args = ParseCliArguments(App.arguments().mid(1));
     } catch (const ECliUsageError& E) {
-        PrintErr(QStringLiteral("kvlocker: ") + E.Message());
+        ReportFailure(E.Message());
         PrintErr(CliUsageText() + QStringLiteral("Try \"kvlocker --help\" for more."));
         return ExitUsage;
     }

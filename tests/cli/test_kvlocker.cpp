@@ -338,18 +338,63 @@ private slots:
         QCOMPARE(FolderNames(Tmp.path() + "/out"), QStringList{"home"});
     }
 
-    // A name from a locker reaches the terminal with its control characters escaped.
+    // Every name the tool prints, on success or failure, reaches the terminal with its control
+    // characters escaped, the engine's messages included: none can inject an escape sequence or
+    // start a line of its own.
+    void namesAreShownEscaped_data() {
+        QTest::addColumn<QString>("Scenario");
+        QTest::addColumn<int>("Exit");
+        QTest::addColumn<QString>("Expected"); // {tmp}: the folder; {name}: the name, escaped
+        QTest::newRow("create") << "create" << 0 << "Locker created: {tmp}/{name}.kvlocker\n";
+        QTest::newRow("info") << "info" << 0 << "Locker: {tmp}/{name}.kvlocker\n";
+        QTest::newRow("extract") << "extract" << 0 << "Extracted: {tmp}/{name}-out/{name}\n";
+        QTest::newRow("create: locker exists")
+            << "create exists" << 1 << "kvlocker: \"{tmp}/{name}.kvlocker\" already exists.";
+        QTest::newRow("create: pipe in the source (engine message)")
+            << "create pipe" << 1 << "A socket, pipe or device cannot be put in a locker.\n{tmp}/{name}/{name}\n";
+        QTest::newRow("extract: destination is a file")
+            << "extract into file" << 1 << "kvlocker: \"{tmp}/{name}-file\" is not a folder.\n";
+        QTest::newRow("usage: unexpected operand") << "usage" << 2 << "unexpected operand \"{name}\"\n";
+    }
     void namesAreShownEscaped() {
+        QFETCH(QString, Scenario);
+        QFETCH(int, Exit);
+        QFETCH(QString, Expected);
         QTemporaryDir Tmp;
-        const QString Name = QStringLiteral("title\x1b]0;owned\x07");
-        WriteFile(Tmp.path() + "/" + Name + "/f", "x");
-        const QString Locker = Tmp.path() + "/n.kvlocker";
-        QVERIFY(!Create(Tmp.path() + "/" + Name, Locker).isEmpty());
-        const TRun Run = RunKvlocker({"extract", "--password-stdin", Locker, Tmp.path() + "/out"}, Line(Password));
-        QCOMPARE(Run.Exit, 0);
-        QVERIFY2(!Run.Err.contains('\x1b') && !Run.Err.contains('\x07'), Run.Err.toHex().constData());
-        QVERIFY2(Run.Err.contains("title\\x1b]0;owned\\x07"), Run.Err.constData());
-        QCOMPARE(ReadFile(Tmp.path() + "/out/" + Name + "/f"), QByteArray("x"));
+        const QString Name = QStringLiteral("title\x1b]0;owned\x07 \x1b[31mred\nline");
+        const QString Source = Tmp.path() + "/" + Name;
+        const QString Locker = Source + ".kvlocker";
+        WriteFile(Source + "/f", "x");
+        if (Scenario != "create" && Scenario != "create pipe")
+            QVERIFY(!Create(Source, Locker).isEmpty());
+
+        QStringList Arguments;
+        if (Scenario == "create" || Scenario == "create exists") {
+            Arguments = {"create", "--password-stdin", Source};
+        } else if (Scenario == "create pipe") {
+            QCOMPARE(::mkfifo(Enc(Source + "/" + Name).constData(), 0600), 0);
+            Arguments = {"create", "--password-stdin", Source};
+        } else if (Scenario == "info") {
+            Arguments = {"info", Locker};
+        } else if (Scenario == "extract") {
+            Arguments = {"extract", "--password-stdin", Locker, Source + "-out"};
+        } else if (Scenario == "extract into file") {
+            WriteFile(Source + "-file", "x");
+            Arguments = {"extract", "--password-stdin", Locker, Source + "-file"};
+        } else {
+            Arguments = {"verify", Locker, Name};
+        }
+        const TRun Run = RunKvlocker(Arguments, Line(Password));
+        QCOMPARE(Run.Exit, Exit);
+        const QByteArray Both = Run.Out + Run.Err;
+        QVERIFY2(!Both.contains('\x1b') && !Both.contains('\x07') && !Both.contains("red\nline"),
+                 Both.toHex().constData());
+        const QString Escaped = QStringLiteral("title\\x1b]0;owned\\x07 \\x1b[31mred\\x0aline");
+        QString Text = Expected;
+        Text.replace("{tmp}", Tmp.path()).replace("{name}", Escaped);
+        QVERIFY2(Both.contains(Text.toUtf8()), Both.constData());
+        if (Scenario == "extract")
+            QCOMPARE(ReadFile(Source + "-out/" + Name + "/f"), QByteArray("x"));
     }
 
     // --force reuses only folders of the user that others cannot write to.
@@ -394,6 +439,24 @@ private slots:
         QVERIFY(Out.contains("Recovery slot iterations: 200000\n"));
         QVERIFY(Out.contains(QStringLiteral("Payload length: %1\n").arg(Size - HeaderSize)));
         QVERIFY(!Out.contains("Note:"));
+    }
+
+    // A large file that is not a locker is refused on its first bytes, however long its first four
+    // bytes say the magic is.
+    void infoRefusesAForeignFileAtOnce() {
+        QTemporaryDir Tmp;
+        const QString Path = Tmp.path() + "/big.kvlocker";
+        // 1.1 GB, starting with the length 1000 MiB.
+        QVERIFY(WriteSparseFile(Path, QByteArray::fromHex("0000803e"), qint64(1100) << 20));
+        const qint64 Before = BytesReadByProcess();
+        if (Before < 0)
+            QSKIP("/proc/self/io is not available");
+        const TRun Run = RunKvlocker({"info", Path});
+        const qint64 Read = BytesReadByProcess() - Before;
+        QCOMPARE(Run.Exit, 1);
+        QCOMPARE(Run.Err, QByteArray("kvlocker: Invalid locker file.\n"));
+        // The program's own start-up reads some, and so does the test its output.
+        QVERIFY2(Read < (4 << 20), qPrintable(QString::number(Read)));
     }
 
     void damagedLockersFail_data() {
