@@ -281,7 +281,7 @@ void BM_Hide(benchmark::State& State, TTree Tree) {
         bool Verified = false;
         TClock::time_point T1, T3;
         {
-            TPendingFile Temporary(Folder, LockerName + QStringLiteral(".tmp"));
+            TPendingFile Temporary(Folder);
             const TLockerResult Result = CreateVerifiedLocker(Source, Temporary.Stream(), BenchPassword);
             T1 = TClock::now();
             Verified = Result.Success;

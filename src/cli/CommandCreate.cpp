@@ -7,6 +7,7 @@
 #include "SecretPrompt.h"
 #include "uLocker.h"
 #include "uSecurityUtils.h"
+#include "uWorkflow.h"
 
 #include <QFileInfo>
 
@@ -18,18 +19,6 @@
 #include <unistd.h>
 
 namespace {
-
-// A fresh random name beside FinalName, so that two runs never share one.
-QString NewTemporaryName(const TDirHandle& Folder, const QString& FinalName) {
-    for (int Attempt = 0; Attempt < 16; ++Attempt) {
-        const QString Candidate =
-            FinalName + QLatin1Char('.') + BytesToHex(RandomBytes(4)).toLower() + QStringLiteral(".tmp");
-        struct stat St;
-        if (!Folder.StatChild(Candidate, St))
-            return Candidate;
-    }
-    throw EKelvarnError(QStringLiteral("Cannot create a temporary file beside \"%1\".").arg(FinalName));
-}
 
 bool IsSameOrInside(const QString& Path, const QString& Folder) {
     return Path == Folder || Path.startsWith(Folder.endsWith(QLatin1Char('/')) ? Folder : Folder + QLatin1Char('/'));
@@ -48,7 +37,7 @@ int RunCreate(const TCliArguments& Args) {
     const QString LockerFolder = QFileInfo(Locker).absolutePath();
 
     if (!Fs::DirectoryExists(LockerFolder))
-        return ReportFailure(QStringLiteral("Folder \"%1\" does not exist.").arg(LockerFolder));
+        return ReportFailure(QStringLiteral("Folder \"%1\" does not exist.").arg(TerminalName(LockerFolder)));
     const QString SourceReal = QFileInfo(Source).canonicalFilePath();
     const QString LockerFolderReal = QFileInfo(LockerFolder).canonicalFilePath();
     // A locker inside its own source would pack itself while growing.
@@ -56,11 +45,12 @@ int RunCreate(const TCliArguments& Args) {
         return ReportFailure(QStringLiteral("The locker cannot be written inside the folder it packs."));
     if (Fs::PathExists(Locker)) {
         if (Fs::DirectoryExists(Locker))
-            return ReportFailure(QStringLiteral("\"%1\" is a folder.").arg(Locker));
+            return ReportFailure(QStringLiteral("\"%1\" is a folder.").arg(TerminalName(Locker)));
         if (QFileInfo(Locker).canonicalFilePath() == SourceReal)
             return ReportFailure(QStringLiteral("The locker cannot replace its own source."));
         if (!Args.Force)
-            return ReportFailure(QStringLiteral("\"%1\" already exists. Use --force to replace it.").arg(Locker));
+            return ReportFailure(
+                QStringLiteral("\"%1\" already exists. Use --force to replace it.").arg(TerminalName(Locker)));
     }
 
     TSecretText Password;
@@ -73,30 +63,24 @@ int RunCreate(const TCliArguments& Args) {
         return ReportFailure(QStringLiteral("Locker password cannot be empty."));
 
     try {
-        const TDirHandle Folder = TDirHandle::Open(LockerFolder, true);
-        const QString LockerName = QFileInfo(Locker).fileName();
-        TPendingFile Temp(Folder, NewTemporaryName(Folder, LockerName));
         TProgressBar Bar(QStringLiteral("Packing"));
         Bar.Status(QStringLiteral("Deriving keys..."));
-        // Read back through the same descriptor, behind the writer, before it takes its name, as
-        // the hide workflow does.
-        const TLockerResult Result = CreateVerifiedLocker(
-            Source, Temp.Stream(), Password.Value,
-            [&Bar](const QString&, int64_t Done, int64_t Total) { Bar.Update(Done, Total); },
-            [] { return InterruptRequested(); });
+        // The window's own publishing step: a private temporary name, read back behind the writer,
+        // flushed, and named only then. With --force the rename replaces atomically, so the old
+        // locker stays whole until the new one is complete on disk.
+        QString RecoveryCode;
+        const TWorkflowResult Result =
+            PublishLocker(Source, Locker, Password.Value, Args.Force, RecoveryCode,
+                          {[&Bar](const QString&, int64_t Done, int64_t Total) { Bar.Update(Done, Total); },
+                           [] { return InterruptRequested(); }});
         Bar.Finish();
-        if (!Result.Success)
-            return ReportFailure(Result.MessageText);
-        if (InterruptRequested())
-            return ReportFailure(QStringLiteral("Operation cancelled by user."));
+        if (!Result.Ok())
+            return ReportFailure(Result.Kind == TOutcome::Cancelled ? QStringLiteral("Operation cancelled by user.")
+                                                                    : Result.Text);
 
-        // With --force, rename() replaces atomically: the old locker stays whole until the new one
-        // is complete on disk.
-        Temp.Commit(LockerName, Args.Force);
-
-        PrintErr(QStringLiteral("Locker created: %1").arg(Locker));
+        PrintErr(QStringLiteral("Locker created: %1").arg(TerminalName(Locker)));
         PrintErr(QStringLiteral("Recovery code (it opens the locker without the password; keep it safe):"));
-        PrintOut(Result.RecoveryCode);
+        PrintOut(RecoveryCode);
         return ExitSuccess;
     } catch (const std::exception& E) {
         return ReportFailure(ErrorTextOf(E));

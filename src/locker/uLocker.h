@@ -9,12 +9,16 @@
 #include <functional>
 #include <memory>
 
+class TDirHandle;
+
 // The locker engine's public face: one file or folder tree <-> one encrypted, authenticated locker.
 
 struct TLockerResult {
     bool Success = false;
     QString MessageText;
     QString RecoveryCode;
+    // No slot opened with the secret given (as against a damaged or unreadable locker).
+    bool WrongSecret = false;
 };
 
 // (Path, Done, Total): Done and Total count payload bytes.
@@ -40,6 +44,12 @@ TLockerResult CreateLocker(const QString& Source, TFileStream& Locker, const QSt
 TLockerResult CreateVerifiedLocker(const QString& Source, TFileStream& Locker, const QString& Password,
                                    const TLockerProgressProc& Progress = nullptr,
                                    const TLockerCancelFunc& Cancel = nullptr);
+// The same for the item Name inside Parent, a folder the caller holds open: nothing is resolved by
+// path again. Packed, when given, receives every entry as it was packed (identity, size, times), in
+// walk order with the root first, so that the caller can tell afterwards whether anything changed.
+TLockerResult CreateVerifiedLocker(const TDirHandle& Parent, const QString& Name, TFileStream& Locker,
+                                   const QString& Password, const TLockerProgressProc& Progress,
+                                   const TLockerCancelFunc& Cancel, QList<TEntryInfo>* Packed);
 
 // A locker extracted into a private staging folder (PlatformDirHandle.h), where it waits, unseen,
 // to be moved into place. The payload is decrypted and authenticated in the same single pass, so the
@@ -58,13 +68,26 @@ public:
     // ExtractLocker; an error opening LockerFile reaches the caller as an error.
     TLockerResult Extract(const QString& LockerFile, const QString& Folder, const QString& Secret,
                           const TLockerProgressProc& Progress = nullptr, const TLockerCancelFunc& Cancel = nullptr);
+    // The same from Locker, a locker the caller holds open, into a new staging folder inside Folder,
+    // which the caller holds open too: nothing is resolved by path.
+    TLockerResult Extract(const TDirHandle& Folder, TFileStream& Locker, const QString& Secret,
+                          const TLockerProgressProc& Progress = nullptr, const TLockerCancelFunc& Cancel = nullptr);
     bool IsExtracted() const;
+    // The locker file that was opened and decrypted.
+    const TFileIdentity& LockerIdentity() const;
+    // The item's tree as extracted (local relative paths, "" for the root; sizes of files), for a
+    // caller that compares it with what is already there.
+    QList<TEntryInfo> StagedEntries() const;
     // The stored name of the item and its kind, once extracted.
     const QString& RootName() const;
     bool RootIsFolder() const;
     // Moves the item into Folder as Name (its stored name when empty), never replacing anything
     // there, then gives its folders their stored permissions, deepest first. Raises.
     void MoveIntoPlace(const QString& Name = QString());
+    // Puts the item in place of Name in one step when Name is there and is Expected, so that the
+    // user's item is never gone before the new one is in place. What was there is then staged
+    // and goes with Discard. Raises, and swaps back, when what came out is not Expected.
+    void ExchangeIntoPlace(const QString& Name, const TFileIdentity& Expected);
     // Moves the tree into Folder over what is there: files replace files (never the locker itself),
     // folders already there are reused when they belong to the user and others cannot write to them,
     // and then every folder gets its stored permissions. Raises; what was moved stays moved.
@@ -75,6 +98,9 @@ public:
     struct TState;
 
 private:
+    TLockerResult ExtractFrom(TFileStream& Stream, const QString& LockerFile, const QString& Secret,
+                              const TLockerProgressProc& Progress, const TLockerCancelFunc& Cancel,
+                              const std::function<void()>& OpenDestination);
     std::unique_ptr<TState> F;
 };
 bool IsLockerFileName(const QString& Path);

@@ -60,6 +60,10 @@ struct TEntryInfo {
     int64_t Size = 0;
     // The item the walk listed; what is opened for packing must be the same.
     TFileIdentity Identity;
+    // A packed file's times as it was read (nanoseconds), so that it can be told apart afterwards
+    // from the same file changed since.
+    int64_t MtimeNs = 0;
+    int64_t CtimeNs = 0;
 };
 
 struct TLockerSlot {
@@ -80,7 +84,8 @@ struct TLockerHeader {
 };
 // Reads the header from the start of Stream, fields in file order. Raises "Invalid locker file.",
 // "Unsupported locker version.", "Invalid locker payload length." or "Stream read error"; a payload
-// longer than the file is left for the caller to judge.
+// longer than the file is left for the caller to judge. A file whose first four bytes are not the
+// magic's length is refused without reading further.
 TLockerHeader ReadLockerHeader(TFileStream& Stream);
 // A slot that yields MasterKey for Secret.
 TLockerSlot WrapMasterKey(const QByteArray& MasterKey, const QString& Secret, const QByteArray& Salt,

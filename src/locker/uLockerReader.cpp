@@ -742,12 +742,7 @@ TLockerResult TLockerStaging::Extract(const QString& LockerFile, const QString& 
     }
     // An error opening the locker reaches the caller as an error.
     TFileStream Stream(LockerFile, TFileStream::TMode::OpenReadShared);
-    try {
-        struct stat LockerSt;
-        if (::fstat(Stream.Handle(), &LockerSt) == 0)
-            F->Locker = IdentityOf(LockerSt);
-        const TLockerHeader Header = ReadHeader(Stream);
-
+    return ExtractFrom(Stream, LockerFile, Secret, Progress, Cancel, [&] {
         QString Dest = Fs::FullPath(Folder);
         F->FolderPath = Dest;
         for (QString Probe = Dest; !Fs::PathExists(Probe);) {
@@ -764,6 +759,28 @@ TLockerResult TLockerStaging::Extract(const QString& LockerFile, const QString& 
         }
         // The caller named this folder; a link to it is followed once, here, and never again.
         F->Dest = TDirHandle::Open(Dest, true);
+    });
+}
+
+TLockerResult TLockerStaging::Extract(const TDirHandle& Folder, TFileStream& Locker, const QString& Secret,
+                                      const TLockerProgressProc& Progress, const TLockerCancelFunc& Cancel) {
+    Discard();
+    return ExtractFrom(Locker, Locker.FileName(), Secret, Progress, Cancel, [&] {
+        F->FolderPath = Folder.Path();
+        F->Dest = Folder.Duplicate();
+    });
+}
+
+TLockerResult TLockerStaging::ExtractFrom(TFileStream& Stream, const QString& LockerFile, const QString& Secret,
+                                          const TLockerProgressProc& Progress, const TLockerCancelFunc& Cancel,
+                                          const std::function<void()>& OpenDestination) {
+    TLockerResult Result;
+    try {
+        struct stat LockerSt;
+        if (::fstat(Stream.Handle(), &LockerSt) == 0)
+            F->Locker = IdentityOf(LockerSt);
+        const TLockerHeader Header = ReadHeader(Stream);
+        OpenDestination();
         F->Stage = std::make_unique<TStagingFolder>(F->Dest);
 
         // Both slots are opened at once, their derivations side by side, and then the payload is
@@ -837,6 +854,7 @@ TLockerResult TLockerStaging::Extract(const QString& LockerFile, const QString& 
         if (!Authentic) {
             Discard();
             Result.MessageText = SlotError[0] ? *SlotError[0] : Translate("Invalid password or recovery code.");
+            Result.WrongSecret = !SlotError[0];
             return Result;
         }
         // Everything written reaches the disk before anyone is told it is there.
@@ -876,6 +894,65 @@ void TLockerStaging::MoveIntoPlace(const QString& Name) {
     F->Dest.Sync();
     F->CreatedTop.clear();
     Discard();
+}
+
+void TLockerStaging::ExchangeIntoPlace(const QString& Name, const TFileIdentity& Expected) {
+    if (!F->Extracted)
+        throw EKelvarnError(QStringLiteral("Nothing has been extracted."));
+    const TDirHandle& Stage = F->Stage->Folder();
+    std::optional<TDirHandle> Root;
+    if (F->RootIsFolder)
+        Root = Stage.OpenFolder(F->RootName);
+    F->Stage->ExchangeOut(F->RootName, Name);
+    struct stat Old;
+    if (!Stage.StatChild(F->RootName, Old) || IdentityOf(Old) != Expected) {
+        // Someone put another item under that name since it was looked at: it is not ours to replace.
+        F->Stage->ExchangeOut(F->RootName, Name);
+        throw EKelvarnError(
+            QStringLiteral("\"%1\" was replaced by another item while it was in use.").arg(F->Dest.ChildPath(Name)));
+    }
+    F->Extracted = false;
+    if (Root)
+        ApplyFolderModes(*Root, F->FolderModes);
+    F->Dest.Sync();
+    F->CreatedTop.clear();
+}
+
+const TFileIdentity& TLockerStaging::LockerIdentity() const {
+    return F->Locker;
+}
+
+QList<TEntryInfo> TLockerStaging::StagedEntries() const {
+    QList<TEntryInfo> Entries;
+    if (!F->Extracted)
+        return Entries;
+    const TDirHandle& Stage = F->Stage->Folder();
+    struct stat St;
+    if (!Stage.StatChild(F->RootName, St))
+        return Entries;
+    TEntryInfo Root;
+    Root.IsDir = S_ISDIR(St.st_mode);
+    Root.Size = Root.IsDir ? 0 : static_cast<int64_t>(St.st_size);
+    Entries.append(Root);
+    if (!Root.IsDir)
+        return Entries;
+    // Breadth by folder; each is reached through its parent's descriptor.
+    std::vector<std::pair<QString, TDirHandle>> Pending;
+    Pending.emplace_back(QString(), Stage.OpenFolder(F->RootName));
+    while (!Pending.empty()) {
+        auto [Prefix, Folder] = std::move(Pending.back());
+        Pending.pop_back();
+        for (const TDirEntry& Item : Folder.ListKinds()) {
+            TEntryInfo Entry;
+            Entry.RelativePath = Prefix.isEmpty() ? Item.Name : Prefix + QLatin1Char('/') + Item.Name;
+            Entry.IsDir = Item.Kind == TEntryKind::Directory;
+            Entry.Size = Item.Size;
+            Entries.append(Entry);
+            if (Entry.IsDir)
+                Pending.emplace_back(Entry.RelativePath, Folder.OpenFolder(Item.Name, &Item.Identity));
+        }
+    }
+    return Entries;
 }
 
 void TLockerStaging::MergeIntoPlace() {

@@ -78,13 +78,15 @@ void CheckLockerOutsideSource(const QString& LockerFile, const QString& Root) {
 
 struct TStatStamp {
     int64_t Size = 0;
-    int64_t MtimeSec = 0;
-    int64_t MtimeNsec = 0;
+    int64_t MtimeNs = 0;
+    int64_t CtimeNs = 0;
+    bool operator==(const TStatStamp&) const = default;
 };
 
 TStatStamp StampOf(const struct stat& St) {
-    return {static_cast<int64_t>(St.st_size), static_cast<int64_t>(St.st_mtim.tv_sec),
-            static_cast<int64_t>(St.st_mtim.tv_nsec)};
+    return {static_cast<int64_t>(St.st_size),
+            static_cast<int64_t>(St.st_mtim.tv_sec) * 1000000000 + static_cast<int64_t>(St.st_mtim.tv_nsec),
+            static_cast<int64_t>(St.st_ctim.tv_sec) * 1000000000 + static_cast<int64_t>(St.st_ctim.tv_nsec)};
 }
 
 TStatStamp StampOf(int Fd, const QString& Path) {
@@ -125,6 +127,8 @@ void CopyFileEntry(TEntryInfo& Entry, const QString& Item, const TDirHandle& Par
         Entry.Attr |= static_cast<int32_t>(Attr::System);
     Total += Before.Size - Entry.Size;
     Entry.Size = Before.Size;
+    Entry.MtimeNs = Before.MtimeNs;
+    Entry.CtimeNs = Before.CtimeNs;
 
     Writer.PutString(Entry.RelativePath);
     Writer.PutByte(0);
@@ -144,8 +148,7 @@ void CopyFileEntry(TEntryInfo& Entry, const QString& Item, const TDirHandle& Par
         Copied += Got;
         NotifyProgressThrottled(Progress, Item, Done + Copied, Total, LastTick, LastDone);
     }
-    const TStatStamp After = StampOf(In.Handle(), Item);
-    if (After.Size != Before.Size || After.MtimeSec != Before.MtimeSec || After.MtimeNsec != Before.MtimeNsec)
+    if (StampOf(In.Handle(), Item) != Before)
         RaiseChanged(Item);
     In.Close();
     Done += Entry.Size;
@@ -262,12 +265,12 @@ struct TSource {
     QList<TEntryInfo> Entries;
 };
 
-// Root: full path without a trailing separator; its name is already known to be storable.
-void OpenSource(TSource& Src, const QString& Root, const QString& RootName) {
+// Root: full path without a trailing separator, for messages; RootName, inside Parent, is already
+// known to be storable.
+void OpenSourceIn(TSource& Src, TDirHandle Parent, const QString& Root, const QString& RootName) {
     Src.Root = Root;
     Src.RootName = RootName;
-    const qsizetype Slash = Root.lastIndexOf(QLatin1Char('/'));
-    Src.Parent = TDirHandle::Open(Slash <= 0 ? QStringLiteral("/") : Root.left(Slash), true);
+    Src.Parent = std::move(Parent);
     struct stat St;
     if (!Src.Parent.StatChild(RootName, St))
         throw EKelvarnError(
@@ -277,6 +280,7 @@ void OpenSource(TSource& Src, const QString& Root, const QString& RootName) {
     Src.RootIsFolder = S_ISDIR(St.st_mode);
     Src.Identity = IdentityOf(St);
     Src.Size = static_cast<int64_t>(St.st_size);
+    const TStatStamp RootStamp = StampOf(St);
     const uint32_t Listed = Src.Parent.ChildAttributes(RootName);
     const uint32_t RootAttributes = Listed == Attr::Invalid ? 0 : Listed;
 
@@ -285,6 +289,8 @@ void OpenSource(TSource& Src, const QString& Root, const QString& RootName) {
     Entry.IsDir = Src.RootIsFolder;
     Entry.Attr = StoredAttributes(RootAttributes, Src.RootIsFolder);
     Entry.Identity = Src.Identity;
+    Entry.MtimeNs = RootStamp.MtimeNs;
+    Entry.CtimeNs = RootStamp.CtimeNs;
     if (Src.RootIsFolder) {
         Src.RootDir = Src.Parent.OpenFolder(RootName, &Src.Identity);
         // The root folder's own entry (an empty path) carries its attributes, so that a private
@@ -297,6 +303,11 @@ void OpenSource(TSource& Src, const QString& Root, const QString& RootName) {
         Entry.Size = Src.Size;
         Src.Entries.append(Entry);
     }
+}
+
+void OpenSource(TSource& Src, const QString& Root, const QString& RootName) {
+    const qsizetype Slash = Root.lastIndexOf(QLatin1Char('/'));
+    OpenSourceIn(Src, TDirHandle::Open(Slash <= 0 ? QStringLiteral("/") : Root.left(Slash), true), Root, RootName);
 }
 
 void PutEntryRecord(TPayloadWriter& Writer, const TEntryInfo& Entry) {
@@ -498,16 +509,14 @@ TLockerResult CreateLocker(const QString& Source, const QString& LockerFile, con
 
 namespace {
 
-TLockerResult CreateLockerIn(const QString& Source, TFileStream& Locker, const QString& Password,
-                             const TLockerProgressProc& Progress, const TLockerCancelFunc& Cancel, bool Verify) {
+// Packs the opened source into Locker; Packed, when given, receives its entries as they were packed.
+TLockerResult CreateLockerFrom(const std::function<void(TSource&)>& Open, const QString& Source, TFileStream& Locker,
+                               const QString& Password, const TLockerProgressProc& Progress,
+                               const TLockerCancelFunc& Cancel, bool Verify, QList<TEntryInfo>* Packed) {
     TLockerResult Result;
     try {
-        QString Root, RootName;
-        Result.MessageText = CheckSource(Source, Password, Root, RootName);
-        if (!Result.MessageText.isEmpty())
-            return Result;
         TSource Src;
-        OpenSource(Src, Root, RootName);
+        Open(Src);
         // The walk would have listed the locker if it lay inside the source.
         struct stat Out;
         if (::fstat(Locker.Handle(), &Out) != 0)
@@ -534,10 +543,28 @@ TLockerResult CreateLockerIn(const QString& Source, TFileStream& Locker, const Q
         Result.Success = true;
         Result.MessageText = Translate("Locker created successfully.");
         Result.RecoveryCode = RecoveryCode;
+        if (Packed)
+            *Packed = std::move(Src.Entries);
     } catch (const std::exception& Error) {
         SetFailure(Result, ErrorTextOf(Error));
     }
     return Result;
+}
+
+TLockerResult CreateLockerIn(const QString& Source, TFileStream& Locker, const QString& Password,
+                             const TLockerProgressProc& Progress, const TLockerCancelFunc& Cancel, bool Verify) {
+    TLockerResult Result;
+    QString Root, RootName;
+    try {
+        Result.MessageText = CheckSource(Source, Password, Root, RootName);
+    } catch (const std::exception& Error) {
+        SetFailure(Result, ErrorTextOf(Error));
+        return Result;
+    }
+    if (!Result.MessageText.isEmpty())
+        return Result;
+    return CreateLockerFrom([&](TSource& Src) { OpenSource(Src, Root, RootName); }, Source, Locker, Password, Progress,
+                            Cancel, Verify, nullptr);
 }
 
 } // namespace
@@ -550,4 +577,27 @@ TLockerResult CreateLocker(const QString& Source, TFileStream& Locker, const QSt
 TLockerResult CreateVerifiedLocker(const QString& Source, TFileStream& Locker, const QString& Password,
                                    const TLockerProgressProc& Progress, const TLockerCancelFunc& Cancel) {
     return CreateLockerIn(Source, Locker, Password, Progress, Cancel, true);
+}
+
+TLockerResult CreateVerifiedLocker(const TDirHandle& Parent, const QString& Name, TFileStream& Locker,
+                                   const QString& Password, const TLockerProgressProc& Progress,
+                                   const TLockerCancelFunc& Cancel, QList<TEntryInfo>* Packed) {
+    const QString Root = Parent.ChildPath(Name);
+    if (Password.isEmpty()) {
+        TLockerResult Result;
+        Result.MessageText = Translate("Locker password cannot be empty.");
+        return Result;
+    }
+    return CreateLockerFrom(
+        [&](TSource& Src) {
+            struct stat St;
+            if (!Parent.StatChild(Name, St))
+                throw EKelvarnError(Translate("Source path does not exist."));
+            if (!S_ISDIR(St.st_mode) && !S_ISREG(St.st_mode))
+                RaiseNotPackable(Root, St.st_mode);
+            if (!IsSafeRootName(Name))
+                RaiseUnstorableName(Root);
+            OpenSourceIn(Src, Parent.Duplicate(), Root, Name);
+        },
+        Root, Locker, Password, Progress, Cancel, true, Packed);
 }

@@ -2,16 +2,13 @@
 #include "DialogSeam.h"
 #include "KelvarnError.h"
 #include "OpenLockerFileDialog.h"
-#include "PathFileOps.h"
-#include "PlatformFiles.h"
 #include "ShellBrowser.h"
 #include "UnitMain.h"
 #include "translation.h"
 #include "uLocker.h"
+#include "uWorkflow.h"
 
 #include <QApplication>
-
-#include <cerrno>
 
 namespace {
 
@@ -46,43 +43,17 @@ void TfrmMain::btnImportLockerClick() {
         ShowMessageBox(Translate("Password is required."), TMsgKind::Information);
         return;
     }
-    const QString Target = Locker.left(Locker.size() - 9);
-    const qsizetype Slash = Target.lastIndexOf(QLatin1Char('/'));
-    const QString Folder = Slash <= 0 ? QStringLiteral("/") : Target.left(Slash);
-
-    // Unpacked out of sight first; only a whole, authentic item is moved into place, and never over
-    // anything already there.
-    TLockerStaging Staging;
-    QString Restored;
+    TWorkflowResult Result;
     {
         TWaitCursor Wait;
-        const TLockerResult Result = Staging.Extract(Locker, Folder, Password);
-        if (!Result.Success) {
-            ShowMessageBox(Result.MessageText.isEmpty() ? Translate("Failed to import locker file.")
-                                                        : Result.MessageText,
-                           TMsgKind::Information);
-            return;
-        }
-        // The item comes back under the name it was packed with, which a renamed locker no longer shows.
-        Restored = (Folder == QLatin1String("/") ? QString() : Folder) + QLatin1Char('/') + Staging.RootName();
-        if (Fs::PathExists(Restored)) {
-            Staging.Discard();
-            ShowMessageBox(Translate("Nothing was imported, because this item already exists beside the locker file:") +
-                               QStringLiteral("\r\n") + Restored,
-                           TMsgKind::Information);
-            return;
-        }
-        Staging.MoveIntoPlace();
+        Result = ImportLocker(Locker, Password);
     }
-    try {
-        SetHiddenAttributes(Locker, false, false);
-    } catch (const EKelvarnError&) {
-        // Only a line of the folder's hidden list may stay behind; the deletion below decides.
+    if (!Result.ItemPath.isEmpty()) {
+        AddPath(Result.ItemPath);
+        RefreshStatuses();
+        SaveFormState();
+        UpdateButtons();
     }
-    if (!Fs::DeleteFile(Locker))
-        throw EKelvarnError(SystemErrorText(errno));
-    AddPath(Restored);
-    RefreshStatuses();
-    SaveFormState();
-    UpdateButtons();
+    if (!Result.Ok())
+        ShowMessageBox(Result.Text, TMsgKind::Information);
 }

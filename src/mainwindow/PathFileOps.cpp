@@ -25,7 +25,11 @@ void ClearAttributes(const QString& Path) {
     if (Attributes == Attr::Invalid || (Attributes & HiddenSystemReadOnly) == 0)
         return;
     // Only the low bits: the permissions stay as they are, bar the owner's write bit.
-    Fs::SetFileAttributes(Path, (Attributes & 0xFFFFu) & ~HiddenSystemReadOnly);
+    try {
+        Fs::SetFileAttributes(Path, (Attributes & 0xFFFFu) & ~HiddenSystemReadOnly);
+    } catch (const EKelvarnError&) {
+        // A folder's hidden list that is not the user's own file is left as it is.
+    }
 }
 
 // Depth-first through descriptors, so that an entry swapped for a link meanwhile is removed as a
@@ -62,22 +66,6 @@ void DeleteFolderContents(const TDirHandle& Folder) {
 }
 
 } // namespace
-
-void SetHiddenAttributes(const QString& Path, bool Hide, bool UseSystem) {
-    uint32_t Attributes = Fs::GetFileAttributes(Path);
-    if (Attributes == Attr::Invalid)
-        throw EKelvarnError(Translate("Path not found: %s").replace(QStringLiteral("%s"), Path));
-    if (Hide) {
-        Attributes |= Attr::Hidden;
-        if (UseSystem)
-            Attributes |= Attr::System;
-    } else {
-        Attributes &= ~(Attr::Hidden | Attr::System);
-    }
-    // The permission bits are passed back unchanged so that nothing but the two flags moves.
-    if (!Fs::SetFileAttributes(Path, Attributes))
-        throw EKelvarnError(SystemErrorText(errno));
-}
 
 void ClearAttributesTree(const QString& Path) {
     if (Fs::FileExists(Path)) {

@@ -1,14 +1,12 @@
 #pragma once
 
+#include "uWorkflow.h"
+
 #include <QString>
 
 // File-system helpers of the hide and restore workflow, on the Windows-style attribute bits that
 // the platform layer maps onto POSIX (hidden: a leading "." or the folder's .hidden list; system:
 // an extended attribute; read-only: no write permission).
-
-// Sets (Hide) hidden, plus system when UseSystem, or clears both. Raises "Path not found: %s"
-// when the path cannot be queried, and the system's message when the change is refused.
-void SetHiddenAttributes(const QString& Path, bool Hide, bool UseSystem);
 
 // Clears read-only, hidden and system on Path and everything below it. Symbolic links are never
 // followed; errors are ignored.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "uWorkflow.h"
+
 #include <QElapsedTimer>
 #include <QMainWindow>
 
@@ -43,8 +45,8 @@ public:
     // One path into its locker and back (ErrorText says why on false).
     bool HidePathIntoLocker(const QString& Path, QString& ErrorText);
     bool RestorePathFromLocker(const QString& Path, QString& ErrorText);
-    // Asks what to do when Path and its locker both exist; Replace: replace Path once extracted.
-    bool ResolveRestoreConflict(const QString& Path, bool& Skip, bool& Replace, QString& ErrorText);
+    // Asks what to do when Path and its locker both exist.
+    TConflictChoice AskRestoreConflict(const QString& Path);
 
     // Busy state and progress of the batch commands.
     void BeginBusy(int N);
@@ -136,6 +138,10 @@ private:
     void ListViewPathsSelectItem();
     QTreeWidgetItem* SelectedRow() const;
     void RunBatch(const QList<QTreeWidgetItem*>& Rows, bool Hide);
+    // Progress and Stop of this window, for the transactions.
+    TWorkflowCallbacks WorkCallbacks();
+    // ErrorText from a result; a warning beside success is shown now. True when done.
+    bool ShowWorkResult(const TWorkflowResult& Result, QString& ErrorText);
 
     bool FDestroying = false;
     bool FInFormActivate = false;

@@ -2,6 +2,7 @@
 
 #include "KelvarnError.h"
 #include "PlatformFilesInternal.h"
+#include "PlatformJournal.h"
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -431,6 +432,19 @@ void TDirHandle::RenameReplace(const QString& Name, const TDirHandle& Target, co
                                 .arg(ChildPath(Name), Target.ChildPath(TargetName), SystemErrorText(errno)));
 }
 
+void TDirHandle::Exchange(const QString& Name, const TDirHandle& Target, const QString& TargetName) const {
+    const QByteArray From = EncodeName(Name);
+    const QByteArray To = EncodeName(TargetName);
+#ifdef SYS_renameat2
+    if (::syscall(SYS_renameat2, FFd, From.constData(), Target.FFd, To.constData(), RENAME_EXCHANGE) == 0)
+        return;
+#else
+    errno = ENOSYS;
+#endif
+    throw EKelvarnError(QStringLiteral("Cannot exchange \"%1\" with \"%2\". %3")
+                            .arg(ChildPath(Name), Target.ChildPath(TargetName), SystemErrorText(errno)));
+}
+
 void TDirHandle::SetMode(mode_t Mode) const {
     if (::fchmod(FFd, Mode) != 0)
         RaiseAt("Cannot change the permissions of", FPath, errno);
@@ -445,36 +459,41 @@ void TDirHandle::Sync() const {
 
 TStagingFolder::TStagingFolder(const TDirHandle& Parent) : FParent(Parent.Duplicate()) {
     for (int Attempt = 0; Attempt < 32 && !FFolder.IsOpen(); ++Attempt) {
-        const QString Name = QLatin1String(StagingFolderPrefix) +
-                             QString::number(QRandomGenerator::system()->generate64(), 16).rightJustified(16, u'0');
+        const QString Name = PrivateName("staging");
         struct stat St;
         if (FParent.StatChild(Name, St))
             continue;
+        // Recorded before it exists, so that a crash leaves nothing the next operation does not know.
+        TJournalEntry Entry(FParent, TLeftoverKind::StagingFolder, Name);
         try {
             FFolder = FParent.CreateFolder(Name, 0700);
             FName = Name;
+            FEntry = std::move(Entry);
+            FEntry.SetIdentity(FFolder.Identity());
         } catch (const EKelvarnError&) {
+            Entry.Finish();
             if (errno != EEXIST && !FParent.StatChild(Name, St))
                 throw;
         }
     }
     if (!FFolder.IsOpen())
         throw EKelvarnError(QStringLiteral("Cannot create a private folder in \"%1\".").arg(FParent.Path()));
-    // Marks the folder as in use; a lock left by a crash goes with the process.
-    while (::flock(FFolder.Fd(), LOCK_EX | LOCK_NB) != 0 && errno == EINTR) {
-    }
 }
 
 TStagingFolder::~TStagingFolder() {
     try {
         Remove();
     } catch (...) {
-        // A leftover is removed by the next operation in that folder (RemoveStagingLeftovers).
+        // A leftover is removed by the next operation in that folder (RemoveLeftovers).
     }
 }
 
 void TStagingFolder::MoveOut(const QString& Name, const QString& TargetName) const {
     FFolder.RenameNoReplace(Name, FParent, TargetName);
+}
+
+void TStagingFolder::ExchangeOut(const QString& Name, const QString& TargetName) const {
+    FFolder.Exchange(Name, FParent, TargetName);
 }
 
 void TStagingFolder::Remove() {
@@ -486,27 +505,48 @@ void TStagingFolder::Remove() {
     if (FParent.StatChild(FName, St) && IdentityOf(St) == FFolder.Identity())
         FParent.RemoveEmptyFolder(FName);
     FFolder = TDirHandle();
+    FEntry.Finish();
 }
 
-int RemoveStagingLeftovers(const TDirHandle& Folder) {
+int RemoveLeftovers(const TDirHandle& Folder, std::vector<TJournalEntry>* Asides) {
     int Removed = 0;
-    for (const TDirEntry& Entry : Folder.List()) {
-        if (Entry.Kind != TEntryKind::Directory || !Entry.Name.startsWith(QLatin1String(StagingFolderPrefix)))
+    for (TJournalEntry& Entry : TJournalEntry::LeftoversIn(Folder)) {
+        const TLeftoverRecord& Record = Entry.Record();
+        if (Record.Kind == TLeftoverKind::Aside) {
+            if (Asides)
+                Asides->push_back(std::move(Entry));
             continue;
-        TDirHandle Candidate;
-        try {
-            Candidate = Folder.OpenFolder(Entry.Name, &Entry.Identity);
-        } catch (const EKelvarnError&) {
-            continue; // gone or replaced since the listing: not a leftover we know
         }
-        if (Candidate.Stat().st_uid != ::geteuid())
-            continue;
-        if (::flock(Candidate.Fd(), LOCK_EX | LOCK_NB) != 0)
-            continue; // a running operation holds it
-        Candidate.RemoveContents();
         struct stat St;
-        if (Folder.StatChild(Entry.Name, St) && IdentityOf(St) == Candidate.Identity())
-            Folder.RemoveEmptyFolder(Entry.Name);
+        if (!Folder.StatChild(Record.Name, St)) {
+            Entry.Finish();
+            continue;
+        }
+        if (Record.Identity.Ino == 0) {
+            // Ended between making it and recording which it is: it can only be empty then, and an
+            // empty thing of the user's is all that is removed.
+            if (St.st_uid == ::geteuid() && S_ISREG(St.st_mode) == (Record.Kind == TLeftoverKind::TemporaryFile) &&
+                (S_ISDIR(St.st_mode)
+                     ? ::unlinkat(Folder.Fd(), EncodeName(Record.Name).constData(), AT_REMOVEDIR) == 0
+                     : St.st_size == 0 && ::unlinkat(Folder.Fd(), EncodeName(Record.Name).constData(), 0) == 0))
+                ++Removed;
+            Entry.Finish();
+            continue;
+        }
+        // Only the very thing that was made; a name someone else has taken since is not ours.
+        if (IdentityOf(St) != Record.Identity) {
+            Entry.Finish();
+            continue;
+        }
+        if (Record.Kind == TLeftoverKind::StagingFolder && S_ISDIR(St.st_mode)) {
+            const TDirHandle Candidate = Folder.OpenFolder(Record.Name, &Record.Identity);
+            Candidate.RemoveContents();
+            if (Folder.StatChild(Record.Name, St) && IdentityOf(St) == Candidate.Identity())
+                Folder.RemoveEmptyFolder(Record.Name);
+        } else if (Record.Kind == TLeftoverKind::TemporaryFile && S_ISREG(St.st_mode)) {
+            Folder.Unlink(Record.Name);
+        }
+        Entry.Finish();
         ++Removed;
     }
     return Removed;
@@ -521,22 +561,38 @@ void RunFileStepHook(const char* Step, const QString& Path) {
         GFileStepHook(Step, Path);
 }
 
-TPendingFile::TPendingFile(const TDirHandle& Folder, const QString& Name) : FFolder(Folder), FName(Name) {
-    FStream = FFolder.CreateFile(Name, 0600);
+TPendingFile::TPendingFile(const TDirHandle& Folder) : FFolder(Folder) {
+    for (int Attempt = 0; Attempt < 16 && !FStream; ++Attempt) {
+        const QString Name = PrivateName("tmp");
+        TJournalEntry Entry(FFolder, TLeftoverKind::TemporaryFile, Name);
+        FStream = FFolder.CreateFileIfAbsent(Name, 0600);
+        if (!FStream) {
+            Entry.Finish();
+            continue;
+        }
+        FName = Name;
+        FEntry = std::move(Entry);
+    }
+    if (!FStream)
+        throw EKelvarnError(QStringLiteral("Cannot create a temporary file in \"%1\".").arg(FFolder.Path()));
     struct stat St;
     if (::fstat(FStream->Handle(), &St) != 0) {
         const int Saved = errno;
-        ::unlinkat(FFolder.Fd(), EncodeName(Name).constData(), 0);
+        FStream.reset();
+        ::unlinkat(FFolder.Fd(), EncodeName(FName).constData(), 0);
+        FEntry.Finish();
         FName.clear();
-        RaiseAt("Cannot create file", FFolder.ChildPath(Name), Saved);
+        RaiseAt("Cannot create file", FFolder.ChildPath(FName), Saved);
     }
     FIdentity = IdentityOf(St);
+    FEntry.SetIdentity(FIdentity);
 }
 
 TPendingFile::~TPendingFile() {
     FStream.reset();
-    if (!FName.isEmpty() && LeadsHere(FName))
-        ::unlinkat(FFolder.Fd(), EncodeName(FName).constData(), 0);
+    if (!FName.isEmpty() && LeadsHere(FName) && ::unlinkat(FFolder.Fd(), EncodeName(FName).constData(), 0) != 0)
+        return; // stays in the journal, for the next operation in this folder
+    FEntry.Finish();
 }
 
 bool TPendingFile::LeadsHere(const QString& Name) const {
@@ -551,6 +607,7 @@ void TPendingFile::Commit(const QString& FinalName, bool Replace) {
     else
         FFolder.RenameNoReplace(FName, FFolder, FinalName);
     FName.clear();
+    FEntry.Finish();
     if (!LeadsHere(FinalName))
         throw EKelvarnError(QStringLiteral("\"%1\" was replaced by another file while it was written.")
                                 .arg(FFolder.ChildPath(FinalName)));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PlatformFiles.h"
+#include "PlatformJournal.h"
 
 #include <QList>
 #include <QString>
@@ -86,6 +87,9 @@ public:
     void RenameNoReplace(const QString& Name, const TDirHandle& Target, const QString& TargetName) const;
     // Moves the child Name to Target/TargetName, replacing a file or link there (renameat).
     void RenameReplace(const QString& Name, const TDirHandle& Target, const QString& TargetName) const;
+    // Swaps the child Name with Target/TargetName in one step (renameat2(RENAME_EXCHANGE)): both
+    // must exist. Raises; a file system without the exchange gives EINVAL's text.
+    void Exchange(const QString& Name, const TDirHandle& Target, const QString& TargetName) const;
 
     void SetMode(mode_t Mode) const;
     // fsync of the folder, so that names created or moved in it reach the disk.
@@ -100,9 +104,9 @@ private:
 };
 
 // A private folder (mode 0700, the user's own) created inside Parent for work that must stay out of
-// sight until it is complete. It is reached only through its descriptor, holds an exclusive lock
-// while it lives (so that RemoveStagingLeftovers knows it is in use), and is removed with everything
-// in it when the object goes, unless its content was moved out first.
+// sight until it is complete. It is recorded in the journal before it is made, reached only through
+// its descriptor, and removed with everything in it when the object goes, unless its content was
+// moved out first.
 class TStagingFolder {
 public:
     explicit TStagingFolder(const TDirHandle& Parent);
@@ -114,6 +118,9 @@ public:
     const TDirHandle& Parent() const { return FParent; }
     // Moves the staged item Name into the parent folder as TargetName, never replacing anything.
     void MoveOut(const QString& Name, const QString& TargetName) const;
+    // Swaps the staged item Name with the parent's TargetName in one step; what was there is then
+    // staged under Name, and goes with the folder.
+    void ExchangeOut(const QString& Name, const QString& TargetName) const;
     // Removes the folder and its content now; raises on failure. Only the folder this object
     // created is removed, even if something else has taken its name meanwhile.
     void Remove();
@@ -123,22 +130,24 @@ private:
     TDirHandle FParent;
     TDirHandle FFolder;
     QString FName;
+    TJournalEntry FEntry;
 };
 
-// A new file written under a temporary name beside its final one: created exclusively in a folder
-// held open, reached only through its descriptor, and given its final name by Commit once it is
-// whole and on disk. Unless committed, it is removed when the object goes, and only while its name
-// still leads to it.
+// A new file written under a private temporary name beside its final one (recorded in the journal
+// first): created exclusively in a folder held open, reached only through its descriptor, and given
+// its final name by Commit once it is whole and on disk. Unless committed, it is removed when the
+// object goes, and only while its name still leads to it.
 class TPendingFile {
 public:
-    // Creates Name in Folder (mode 0600); raises when it exists or cannot be made. The folder handle
-    // must outlive the object.
-    TPendingFile(const TDirHandle& Folder, const QString& Name);
+    // Creates the file in Folder (mode 0600); raises when it cannot be made. The folder handle must
+    // outlive the object.
+    explicit TPendingFile(const TDirHandle& Folder);
     ~TPendingFile();
     TPendingFile(const TPendingFile&) = delete;
     TPendingFile& operator=(const TPendingFile&) = delete;
 
     TFileStream& Stream() { return *FStream; }
+    const TFileIdentity& Identity() const { return FIdentity; }
     QString Path() const { return FFolder.ChildPath(FName); }
     // fsync, rename to FinalName (replacing atomically with Replace, else never), fsync the folder.
     // Raises when the final name does not lead to this very file afterwards: someone who may write
@@ -152,13 +161,16 @@ private:
     std::unique_ptr<TFileStream> FStream;
     QString FName;
     TFileIdentity FIdentity;
+    TJournalEntry FEntry;
 };
 
-// Names of staging folders begin with this text.
+// Names of staging folders begin with this text; every private name begins with ".kvlocker-".
 inline constexpr char StagingFolderPrefix[] = ".kvlocker-staging-";
-// Removes the staging folders that an interrupted operation left in Folder: those of the user that
-// no living TStagingFolder holds. Returns how many were removed; raises when one cannot be.
-int RemoveStagingLeftovers(const TDirHandle& Folder);
+inline constexpr char PrivateNamePrefix[] = ".kvlocker-";
+// Removes the temporary files and staging folders that ended operations left in Folder: those the
+// journal lists whose identity still matches. Items set aside are handed to Asides (when given) for
+// the caller to settle, else left. Returns how many were removed; raises when one cannot be.
+int RemoveLeftovers(const TDirHandle& Folder, std::vector<TJournalEntry>* Asides = nullptr);
 
 // Test and measurement seam: called with the step's name just before certain steps of the
 // descriptor-relative operations ("RemoveTree:descend", and the callers' own, such as the flushes),

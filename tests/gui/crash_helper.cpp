@@ -27,6 +27,8 @@ int main(int argc, char** argv) {
     {
         TfrmMain Window;
         QString ErrorText;
+        // An item a killed hide had set aside comes back beside its locker: the locker wins.
+        DialogSeam::QueueResult(TMsgResult::Yes);
         const bool Done = Mode == QLatin1String("hide") ? Window.HidePathIntoLocker(Path, ErrorText)
                                                         : Window.RestorePathFromLocker(Path, ErrorText);
         if (Done)

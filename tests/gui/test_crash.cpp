@@ -74,8 +74,8 @@ class TestCrash : public QObject {
             QDir(FFolder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
         for (const QString& Name : Names)
             if (Name != QLatin1String("Data") && Name != QLatin1String("Data.kvlocker") &&
-                Name != QLatin1String("Data.kvlocker.tmp") && Name != QLatin1String(".hidden") &&
-                !Name.startsWith(QLatin1String(StagingFolderPrefix)) && !IsHiddenListTemporary(Name)) {
+                Name != QLatin1String(".hidden") && !Name.startsWith(QLatin1String(PrivateNamePrefix)) &&
+                !IsHiddenListTemporary(Name)) {
                 qWarning("unexpected entry: %s", qPrintable(Name));
                 return false;
             }
@@ -85,10 +85,8 @@ class TestCrash : public QObject {
     bool NoLeftovers() {
         const QStringList Names =
             QDir(FFolder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-        return std::none_of(Names.begin(), Names.end(), [](const QString& Name) {
-            return (Name.endsWith(QLatin1String(".tmp")) && !IsHiddenListTemporary(Name)) ||
-                   Name.startsWith(QLatin1String(StagingFolderPrefix));
-        });
+        return std::none_of(Names.begin(), Names.end(),
+                            [](const QString& Name) { return Name.startsWith(QLatin1String(PrivateNamePrefix)); });
     }
 
     qint64 RandomMoment(qint64 Duration) {
@@ -158,7 +156,7 @@ private slots:
 
             // The next operation on the path finishes the job and clears what the killed one left.
             if (HasLocker && HasSource) {
-                // Both are whole (or the source is what a killed deletion left): the locker wins.
+                // Both are whole: the locker wins.
                 QDir(FSource).removeRecursively();
             }
             if (HasLocker) {

@@ -1,0 +1,310 @@
+#include "WorkflowTree.h"
+
+#include "KelvarnError.h"
+#include "translation.h"
+
+#include <QFile>
+#include <QHash>
+#include <QSet>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+int64_t Nanoseconds(const struct timespec& Time) {
+    return static_cast<int64_t>(Time.tv_sec) * 1000000000 + static_cast<int64_t>(Time.tv_nsec);
+}
+
+QString Below(const QString& Root, const QString& Relative) {
+    return Relative.isEmpty() ? Root : Root + QLatin1Char('/') + Relative;
+}
+
+QString Located(const QString& Path, int Errno) {
+    return Path + QLatin1String(CrLf) + SystemErrorText(Errno);
+}
+
+// Packed entries by local relative path ("" for a folder root).
+QHash<QString, const TEntryInfo*> ByPath(const QList<TEntryInfo>& Packed) {
+    QHash<QString, const TEntryInfo*> Map;
+    Map.reserve(Packed.size());
+    const bool FolderRoot = !Packed.isEmpty() && Packed.first().IsDir;
+    for (const TEntryInfo& Entry : Packed)
+        Map.insert(FolderRoot ? StoredPathToLocal(Entry.RelativePath) : QString(), &Entry);
+    return Map;
+}
+
+// The very entry that was packed, unchanged. The root's change time is left out: the rename that
+// took it aside changed it.
+bool SameAsPacked(const struct stat& St, const TEntryInfo& Entry, bool IsRoot) {
+    if (IdentityOf(St) != Entry.Identity || S_ISDIR(St.st_mode) != Entry.IsDir)
+        return false;
+    if (Entry.IsDir)
+        return true;
+    return S_ISREG(St.st_mode) && static_cast<int64_t>(St.st_size) == Entry.Size &&
+           Nanoseconds(St.st_mtim) == Entry.MtimeNs && (IsRoot || Nanoseconds(St.st_ctim) == Entry.CtimeNs);
+}
+
+class TComparer {
+public:
+    TComparer(const QList<TEntryInfo>& Packed, const QString& ShownRoot) : FMap(ByPath(Packed)), FRoot(ShownRoot) {}
+
+    // Empty when the tree matches; else the first entry that differs.
+    QString Run(const TDirHandle& Parent, const QString& Name) {
+        struct stat St;
+        const TEntryInfo* Root = FMap.value(QString());
+        if (!Root || !Parent.StatChild(Name, St) || !SameAsPacked(St, *Root, true))
+            return FRoot;
+        if (!Root->IsDir)
+            return QString();
+        const QString Differs = Walk(Parent.OpenFolder(Name, &Root->Identity), QString());
+        if (!Differs.isEmpty())
+            return Differs;
+        // Everything present was packed; what was packed and is gone is a change too.
+        if (FSeen + 1 != FMap.size())
+            for (auto It = FMap.cbegin(); It != FMap.cend(); ++It)
+                if (!It.key().isEmpty() && !FFound.contains(It.key()))
+                    return Below(FRoot, It.key());
+        return QString();
+    }
+
+private:
+    QString Walk(const TDirHandle& Folder, const QString& Prefix) {
+        for (const TDirEntry& Item : Folder.ListKinds()) {
+            const QString Relative = Prefix.isEmpty() ? Item.Name : Prefix + QLatin1Char('/') + Item.Name;
+            const TEntryInfo* Entry = FMap.value(Relative);
+            struct stat St;
+            if (!Entry || !Folder.StatChild(Item.Name, St) || !SameAsPacked(St, *Entry, false))
+                return Below(FRoot, Relative);
+            ++FSeen;
+            FFound.insert(Relative);
+            if (Entry->IsDir) {
+                const QString Differs = Walk(Folder.OpenFolder(Item.Name, &Entry->Identity), Relative);
+                if (!Differs.isEmpty())
+                    return Differs;
+            }
+        }
+        return QString();
+    }
+
+    QHash<QString, const TEntryInfo*> FMap;
+    QSet<QString> FFound;
+    qsizetype FSeen = 0;
+    QString FRoot;
+};
+
+class TDeleter {
+public:
+    TDeleter(const QList<TEntryInfo>* Packed, int64_t ChangedSince, const QString& ShownRoot)
+        : FChangedSince(ChangedSince), FRoot(ShownRoot) {
+        if (Packed)
+            FMap = ByPath(*Packed);
+        FCheck = Packed != nullptr;
+    }
+
+    QStringList Run(const TDirHandle& Parent, const QString& Name) {
+        struct stat St;
+        if (!Parent.StatChild(Name, St))
+            return {};
+        if (!Deletable(St, QString(), true))
+            return FKept;
+        Remove(Parent, Name, St, QString(), true);
+        return FKept;
+    }
+
+private:
+    bool Deletable(const struct stat& St, const QString& Relative, bool IsRoot) {
+        if (FCheck) {
+            const TEntryInfo* Entry = FMap.value(Relative);
+            if (!Entry || !SameAsPacked(St, *Entry, IsRoot)) {
+                FKept.append(Below(FRoot, Relative) + QLatin1String(CrLf) +
+                             Translate("It changed after it was packed."));
+                return false;
+            }
+        }
+        // Without a record, only what is older than the start of the deletion was compared.
+        if (FChangedSince > 0 && !S_ISDIR(St.st_mode) && Nanoseconds(St.st_ctim) >= FChangedSince) {
+            FKept.append(Below(FRoot, Relative) + QLatin1String(CrLf) + Translate("It changed after it was packed."));
+            return false;
+        }
+        return true;
+    }
+
+    // True when the entry is gone.
+    bool Remove(const TDirHandle& Folder, const QString& Name, const struct stat& St, const QString& Relative,
+                bool IsRoot) {
+        if (!S_ISDIR(St.st_mode)) {
+            if (::unlinkat(Folder.Fd(), QFile::encodeName(Name).constData(), 0) == 0 || errno == ENOENT)
+                return true;
+            FKept.append(Located(Below(FRoot, Relative), errno));
+            return false;
+        }
+        bool Emptied = true;
+        try {
+            const TDirHandle Sub =
+                Folder.OpenFolder(Name, IsRoot || !FCheck ? nullptr : &FMap.value(Relative)->Identity);
+            const struct stat Own = Sub.Stat();
+            // A folder of the user's that denies writing is opened up: it is about to go.
+            if (Own.st_uid == ::geteuid() && (Own.st_mode & S_IRWXU) != S_IRWXU)
+                ::fchmod(Sub.Fd(), (Own.st_mode & 07777) | S_IRWXU);
+            RunFileStepHook("Delete:descend", Below(FRoot, Relative));
+            for (const TDirEntry& Item : Sub.ListKinds()) {
+                const QString Child = Relative.isEmpty() ? Item.Name : Relative + QLatin1Char('/') + Item.Name;
+                struct stat ItemSt;
+                if (!Sub.StatChild(Item.Name, ItemSt))
+                    continue;
+                if (!Deletable(ItemSt, Child, false) || !Remove(Sub, Item.Name, ItemSt, Child, false))
+                    Emptied = false;
+            }
+        } catch (const EKelvarnError& Error) {
+            FKept.append(Below(FRoot, Relative) + QLatin1String(CrLf) + Error.Message());
+            return false;
+        }
+        if (!Emptied)
+            return false;
+        if (::unlinkat(Folder.Fd(), QFile::encodeName(Name).constData(), AT_REMOVEDIR) == 0 || errno == ENOENT)
+            return true;
+        FKept.append(Located(Below(FRoot, Relative), errno));
+        return false;
+    }
+
+    QHash<QString, const TEntryInfo*> FMap;
+    bool FCheck = false;
+    int64_t FChangedSince = 0;
+    QString FRoot;
+    QStringList FKept;
+};
+
+// Whether an entry in the folder Dir (whose attributes are DirSt) can be removed by this user.
+int RemovalBlockedIn(int DirFd, const struct stat& DirSt, const struct stat& ItemSt) {
+    if (::faccessat(DirFd, ".", W_OK | X_OK, AT_EACCESS) != 0 && DirSt.st_uid != ::geteuid())
+        return EACCES;
+    // In a sticky folder only the owner of the entry or of the folder may remove it.
+    if ((DirSt.st_mode & S_ISVTX) && ::geteuid() != 0 && ItemSt.st_uid != ::geteuid() && DirSt.st_uid != ::geteuid())
+        return EPERM;
+    return 0;
+}
+
+int FlagsBlocked(int DirFd, const QByteArray& Name) {
+    struct statx Sx;
+    if (::statx(DirFd, Name.constData(), AT_SYMLINK_NOFOLLOW, STATX_TYPE, &Sx) != 0)
+        return errno;
+    if (Sx.stx_attributes & Sx.stx_attributes_mask & (STATX_ATTR_IMMUTABLE | STATX_ATTR_APPEND))
+        return EPERM;
+    return 0;
+}
+
+QString FindUndeletableIn(const TDirHandle& Folder, const struct stat& FolderSt, const QString& Path, dev_t Device) {
+    for (const TDirEntry& Item : Folder.ListKinds()) {
+        const QString ItemPath = Path + QLatin1Char('/') + Item.Name;
+        struct stat St;
+        if (!Folder.StatChild(Item.Name, St))
+            return Located(ItemPath, errno);
+        if (St.st_dev != Device)
+            return Located(ItemPath, EBUSY); // a mount point inside
+        int Blocked = RemovalBlockedIn(Folder.Fd(), FolderSt, St);
+        if (!Blocked)
+            Blocked = FlagsBlocked(Folder.Fd(), QFile::encodeName(Item.Name));
+        if (Blocked)
+            return Located(ItemPath, Blocked);
+        if (S_ISDIR(St.st_mode)) {
+            const TDirHandle Sub = Folder.OpenFolder(Item.Name, &Item.Identity);
+            const QString Found = FindUndeletableIn(Sub, St, ItemPath, Device);
+            if (!Found.isEmpty())
+                return Found;
+        }
+    }
+    return QString();
+}
+
+} // namespace
+
+TItemPlace OpenPlace(const QString& Path) {
+    TItemPlace Place;
+    Place.Path = Fs::FullPath(Path);
+    const qsizetype Slash = Place.Path.lastIndexOf(QLatin1Char('/'));
+    Place.Name = Place.Path.mid(Slash + 1);
+    if (Place.Name.isEmpty())
+        throw EKelvarnError(Translate("Invalid source path."));
+    Place.Parent = TDirHandle::Open(Slash <= 0 ? QStringLiteral("/") : Place.Path.left(Slash), true);
+    return Place;
+}
+
+QString FindUndeletable(const TDirHandle& Parent, const QString& Name) {
+    const QString Path = Parent.ChildPath(Name);
+    struct stat St;
+    if (!Parent.StatChild(Name, St))
+        return Located(Path, errno);
+    int Blocked = RemovalBlockedIn(Parent.Fd(), Parent.Stat(), St);
+    if (!Blocked)
+        Blocked = FlagsBlocked(Parent.Fd(), QFile::encodeName(Name));
+    if (Blocked)
+        return Located(Path, Blocked);
+    if (!S_ISDIR(St.st_mode))
+        return QString();
+    const struct stat ParentSt = Parent.Stat();
+    if (St.st_dev != ParentSt.st_dev)
+        return Located(Path, EBUSY);
+    return FindUndeletableIn(Parent.OpenFolder(Name), St, Path, St.st_dev);
+}
+
+QString FindChanged(const TDirHandle& Parent, const QString& AsideName, const QList<TEntryInfo>& Packed,
+                    const QString& ShownRoot) {
+    try {
+        return TComparer(Packed, ShownRoot).Run(Parent, AsideName);
+    } catch (const EKelvarnError&) {
+        return ShownRoot; // could not be read as it was packed: it is not known to be the same
+    }
+}
+
+QStringList DeleteAside(const TDirHandle& Parent, const QString& AsideName, const QList<TEntryInfo>* Packed,
+                        int64_t ChangedSince, const QString& ShownRoot) {
+    return TDeleter(Packed, ChangedSince, ShownRoot).Run(Parent, AsideName);
+}
+
+void DeleteLockerChecked(const TDirHandle& Folder, const QString& LockerName, const TFileIdentity& Opened) {
+    const QString Private = PrivateName("aside");
+    TJournalEntry Entry(Folder, TLeftoverKind::Aside, Private, LockerName, Opened, true);
+    RunFileStepHook("Locker:aside", Folder.ChildPath(LockerName));
+    Folder.RenameNoReplace(LockerName, Folder, Private);
+    struct stat St;
+    if (!Folder.StatChild(Private, St) || IdentityOf(St) != Opened) {
+        // Not the file that was opened and decrypted: it goes back, untouched.
+        Folder.RenameNoReplace(Private, Folder, LockerName);
+        Entry.Finish();
+        throw EKelvarnError(QStringLiteral("\"%1\" was replaced by another item while it was in use.")
+                                .arg(Folder.ChildPath(LockerName)));
+    }
+    Folder.Unlink(Private);
+    Entry.Finish();
+}
+
+bool HoldsAll(const TDirHandle& Folder, const QString& Name, const QList<TEntryInfo>& Entries, QString& Missing) {
+    for (const TEntryInfo& Entry : Entries) {
+        // Each entry is looked up from the top, one name at a time, never through a link.
+        const QStringList Parts =
+            Entry.RelativePath.isEmpty() ? QStringList() : Entry.RelativePath.split(QLatin1Char('/'));
+        Missing = Below(Folder.ChildPath(Name), Entry.RelativePath);
+        try {
+            struct stat St;
+            if (Parts.isEmpty()) {
+                if (!Folder.StatChild(Name, St) || S_ISDIR(St.st_mode) != Entry.IsDir ||
+                    (!Entry.IsDir && St.st_size != Entry.Size))
+                    return false;
+                continue;
+            }
+            TDirHandle Current = Folder.OpenFolder(Name);
+            for (qsizetype I = 0; I + 1 < Parts.size(); ++I)
+                Current = Current.OpenFolder(Parts[I]);
+            if (!Current.StatChild(Parts.last(), St) || S_ISDIR(St.st_mode) != Entry.IsDir ||
+                (!Entry.IsDir && (!S_ISREG(St.st_mode) || St.st_size != Entry.Size)))
+                return false;
+        } catch (const EKelvarnError&) {
+            return false;
+        }
+    }
+    Missing.clear();
+    return true;
+}
