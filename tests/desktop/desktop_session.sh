@@ -404,7 +404,8 @@ has_no_window "$HIDER" "$BOX_TITLE" || fail "a message box appeared while hiding
 shot hidden-main
 wmctrl -F -c "$MAIN_TITLE" || fail "wmctrl found no window '$MAIN_TITLE' to close"
 expect_exit "$HIDER" 0
-[ ! -e "$DATA.kvlocker.tmp" ] || fail "a temporary locker was left behind"
+[ -z "$(find "$(dirname "$DATA")" -maxdepth 1 -name '.kvlocker-*' -print -quit)" ] ||
+    fail "a temporary file or an item set aside was left behind"
 grep -qx "Private papers.kvlocker" "$WORK/home/.hidden" || fail "the locker is not listed in .hidden"
 echo "ok f1: the folder was added from the menu and hidden; the program ended with status 0"
 
