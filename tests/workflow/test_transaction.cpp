@@ -235,6 +235,19 @@ private slots:
         QVERIFY(DataWhole(FShared + QStringLiteral("/link")));
     }
 
+    // Every item whose locker name fits can be hidden and restored: the private names are short.
+    void longestNameRoundTrips() {
+        MakeFixture();
+        const QString Long = FBox + QLatin1Char('/') + QString(255 - 9, QLatin1Char('n'));
+        QVERIFY(WriteTestFile(Long, "long"));
+        const TWorkflowResult Hidden = HideItem(Long, Password, false);
+        QVERIFY2(Hidden.Ok(), qPrintable(Hidden.Text));
+        QVERIFY(!QFileInfo::exists(Long));
+        const TWorkflowResult Restored = RestoreItem(Long, Password, false, nullptr);
+        QVERIFY2(Restored.Ok(), qPrintable(Restored.Text));
+        QCOMPARE(ReadTestFile(Long), QByteArray("long"));
+    }
+
     // A folder someone renamed to a staging-like name is never taken for a leftover.
     void lookAlikeStagingFolderIsKept() {
         MakeFixture();
