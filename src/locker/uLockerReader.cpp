@@ -900,16 +900,37 @@ void TLockerStaging::ExchangeIntoPlace(const QString& Name, const TFileIdentity&
     if (!F->Extracted)
         throw EKelvarnError(QStringLiteral("Nothing has been extracted."));
     const TDirHandle& Stage = F->Stage->Folder();
+    const QString Shown = F->Dest.ChildPath(Name);
     std::optional<TDirHandle> Root;
     if (F->RootIsFolder)
         Root = Stage.OpenFolder(F->RootName);
-    F->Stage->ExchangeOut(F->RootName, Name);
-    struct stat Old;
-    if (!Stage.StatChild(F->RootName, Old) || IdentityOf(Old) != Expected) {
-        // Someone put another item under that name since it was looked at: it is not ours to replace.
-        F->Stage->ExchangeOut(F->RootName, Name);
-        throw EKelvarnError(
-            QStringLiteral("\"%1\" was replaced by another item while it was in use.").arg(F->Dest.ChildPath(Name)));
+    auto IsExpected = [&](const QString& StagedName) {
+        struct stat Old;
+        return Stage.StatChild(StagedName, Old) && IdentityOf(Old) == Expected;
+    };
+    const QString Replaced = F->RootName == QLatin1String("old") ? QStringLiteral("old-item") : QStringLiteral("old");
+    if (F->Stage->ExchangeOut(F->RootName, Name)) {
+        if (!IsExpected(F->RootName)) {
+            // Someone put another item under that name since it was looked at: not ours to replace.
+            F->Stage->ExchangeOut(F->RootName, Name);
+            throw EKelvarnError(QStringLiteral("\"%1\" was replaced by another item while it was in use.").arg(Shown));
+        }
+    } else if (errno == EINVAL || errno == ENOSYS) {
+        // No exchange on this file system: the old item steps into the staging folder first, and
+        // comes back if the new one cannot take its place.
+        F->Dest.RenameNoReplace(Name, Stage, Replaced);
+        if (!IsExpected(Replaced)) {
+            Stage.RenameNoReplace(Replaced, F->Dest, Name);
+            throw EKelvarnError(QStringLiteral("\"%1\" was replaced by another item while it was in use.").arg(Shown));
+        }
+        try {
+            F->Stage->MoveOut(F->RootName, Name);
+        } catch (const EKelvarnError&) {
+            Stage.RenameNoReplace(Replaced, F->Dest, Name);
+            throw;
+        }
+    } else {
+        throw EKelvarnError(QStringLiteral("Cannot rename \"%1\". %2").arg(Shown, SystemErrorText(errno)));
     }
     F->Extracted = false;
     if (Root)

@@ -432,17 +432,18 @@ void TDirHandle::RenameReplace(const QString& Name, const TDirHandle& Target, co
                                 .arg(ChildPath(Name), Target.ChildPath(TargetName), SystemErrorText(errno)));
 }
 
-void TDirHandle::Exchange(const QString& Name, const TDirHandle& Target, const QString& TargetName) const {
-    const QByteArray From = EncodeName(Name);
-    const QByteArray To = EncodeName(TargetName);
+bool TDirHandle::Exchange(const QString& Name, const TDirHandle& Target, const QString& TargetName) const {
 #ifdef SYS_renameat2
-    if (::syscall(SYS_renameat2, FFd, From.constData(), Target.FFd, To.constData(), RENAME_EXCHANGE) == 0)
-        return;
+    if (RenameFallbackForced()) {
+        errno = ENOSYS;
+        return false;
+    }
+    return ::syscall(SYS_renameat2, FFd, EncodeName(Name).constData(), Target.FFd, EncodeName(TargetName).constData(),
+                     RENAME_EXCHANGE) == 0;
 #else
     errno = ENOSYS;
+    return false;
 #endif
-    throw EKelvarnError(QStringLiteral("Cannot exchange \"%1\" with \"%2\". %3")
-                            .arg(ChildPath(Name), Target.ChildPath(TargetName), SystemErrorText(errno)));
 }
 
 void TDirHandle::SetMode(mode_t Mode) const {
@@ -457,6 +458,20 @@ void TDirHandle::Sync() const {
 
 // ---- TStagingFolder ----
 
+namespace {
+
+// Without a journal (a home one may not write to), work goes on: what a crash then leaves is only
+// litter the program will not recognise, never the user's data.
+TJournalEntry RecordIfPossible(const TDirHandle& Folder, TLeftoverKind Kind, const QString& Name) {
+    try {
+        return TJournalEntry(Folder, Kind, Name);
+    } catch (const EKelvarnError&) {
+        return TJournalEntry();
+    }
+}
+
+} // namespace
+
 TStagingFolder::TStagingFolder(const TDirHandle& Parent) : FParent(Parent.Duplicate()) {
     for (int Attempt = 0; Attempt < 32 && !FFolder.IsOpen(); ++Attempt) {
         const QString Name = PrivateName("staging");
@@ -464,7 +479,7 @@ TStagingFolder::TStagingFolder(const TDirHandle& Parent) : FParent(Parent.Duplic
         if (FParent.StatChild(Name, St))
             continue;
         // Recorded before it exists, so that a crash leaves nothing the next operation does not know.
-        TJournalEntry Entry(FParent, TLeftoverKind::StagingFolder, Name);
+        TJournalEntry Entry = RecordIfPossible(FParent, TLeftoverKind::StagingFolder, Name);
         try {
             FFolder = FParent.CreateFolder(Name, 0700);
             FName = Name;
@@ -492,8 +507,8 @@ void TStagingFolder::MoveOut(const QString& Name, const QString& TargetName) con
     FFolder.RenameNoReplace(Name, FParent, TargetName);
 }
 
-void TStagingFolder::ExchangeOut(const QString& Name, const QString& TargetName) const {
-    FFolder.Exchange(Name, FParent, TargetName);
+bool TStagingFolder::ExchangeOut(const QString& Name, const QString& TargetName) const {
+    return FFolder.Exchange(Name, FParent, TargetName);
 }
 
 void TStagingFolder::Remove() {
@@ -564,7 +579,7 @@ void RunFileStepHook(const char* Step, const QString& Path) {
 TPendingFile::TPendingFile(const TDirHandle& Folder) : FFolder(Folder) {
     for (int Attempt = 0; Attempt < 16 && !FStream; ++Attempt) {
         const QString Name = PrivateName("tmp");
-        TJournalEntry Entry(FFolder, TLeftoverKind::TemporaryFile, Name);
+        TJournalEntry Entry = RecordIfPossible(FFolder, TLeftoverKind::TemporaryFile, Name);
         FStream = FFolder.CreateFileIfAbsent(Name, 0600);
         if (!FStream) {
             Entry.Finish();

@@ -88,8 +88,8 @@ public:
     // Moves the child Name to Target/TargetName, replacing a file or link there (renameat).
     void RenameReplace(const QString& Name, const TDirHandle& Target, const QString& TargetName) const;
     // Swaps the child Name with Target/TargetName in one step (renameat2(RENAME_EXCHANGE)): both
-    // must exist. Raises; a file system without the exchange gives EINVAL's text.
-    void Exchange(const QString& Name, const TDirHandle& Target, const QString& TargetName) const;
+    // must exist. False with errno kept on failure (EINVAL where the file system has no exchange).
+    bool Exchange(const QString& Name, const TDirHandle& Target, const QString& TargetName) const;
 
     void SetMode(mode_t Mode) const;
     // fsync of the folder, so that names created or moved in it reach the disk.
@@ -120,7 +120,7 @@ public:
     void MoveOut(const QString& Name, const QString& TargetName) const;
     // Swaps the staged item Name with the parent's TargetName in one step; what was there is then
     // staged under Name, and goes with the folder.
-    void ExchangeOut(const QString& Name, const QString& TargetName) const;
+    bool ExchangeOut(const QString& Name, const QString& TargetName) const;
     // Removes the folder and its content now; raises on failure. Only the folder this object
     // created is removed, even if something else has taken its name meanwhile.
     void Remove();

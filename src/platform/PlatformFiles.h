@@ -86,7 +86,8 @@ void RenameNoReplace(const QString& Source, const QString& Target);
 void DropWrittenRange(int Fd, int64_t Offset, int64_t Count);
 } // namespace Fs
 
-// Test seam: true makes RenameNoReplace take the link + unlink path as if renameat2 were missing.
+// Test seam: true makes RenameNoReplace take the link + unlink path, and an exchange fail, as if
+// renameat2 were missing.
 void SetRenameNoReplaceFallbackForTest(bool Force);
 // Last system error as text, for messages.
 QString SystemErrorText(int Errno);

@@ -207,7 +207,11 @@ void TJournalEntry::Append(const QByteArray& Lines) {
 
 void TJournalEntry::SetIdentity(const TFileIdentity& Identity) {
     FRecord.Identity = Identity;
-    Append(IdentityLine("identity", Identity));
+    // A line that did not make it only costs the clean-up of this one leftover.
+    try {
+        Append(IdentityLine("identity", Identity));
+    } catch (const EKelvarnError&) {
+    }
 }
 
 int64_t TJournalEntry::MarkDeleting() {
@@ -215,7 +219,11 @@ int64_t TJournalEntry::MarkDeleting() {
     struct timespec Now;
     ::clock_gettime(CLOCK_REALTIME_COARSE, &Now);
     FRecord.DeletingSince = static_cast<int64_t>(Now.tv_sec) * 1000000000 + Now.tv_nsec;
-    Append("deleting " + QByteArray::number(static_cast<qlonglong>(FRecord.DeletingSince)) + '\n');
+    // Without the line, a crash puts the item back rather than finish its deletion: the safe side.
+    try {
+        Append("deleting " + QByteArray::number(static_cast<qlonglong>(FRecord.DeletingSince)) + '\n');
+    } catch (const EKelvarnError&) {
+    }
     return FRecord.DeletingSince;
 }
 

@@ -45,6 +45,7 @@ public:
 
     bool IsOpen() const { return FFd >= 0; }
     const TLeftoverRecord& Record() const { return FRecord; }
+    // Neither raises: a line that is lost costs only the tidying of one leftover.
     void SetIdentity(const TFileIdentity& Identity);
     // Returns the coarse clock stamp written: entries changed at or after it are not the ones compared.
     int64_t MarkDeleting();

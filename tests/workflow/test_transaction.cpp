@@ -295,6 +295,21 @@ private slots:
         QVERIFY(!QFileInfo::exists(FItem + QStringLiteral(".kvlocker")));
     }
 
+    // Where the file system cannot exchange two names, the old item steps aside first and the new
+    // one takes its place; the old goes only then.
+    void replaceWithoutExchange() {
+        MakeFixture();
+        QVERIFY(HideItem(FItem, Password, false).Ok());
+        QVERIFY(WriteTestFile(FItem + QStringLiteral("/old.txt"), "old"));
+        SetRenameNoReplaceFallbackForTest(true);
+        const TWorkflowResult Result =
+            RestoreItem(FItem, Password, false, [](const QString&) { return TConflictChoice::Replace; });
+        SetRenameNoReplaceFallbackForTest(false);
+        QVERIFY2(Result.Ok(), qPrintable(Result.Text));
+        QCOMPARE(TreeSnapshot(FItem, false), FOriginal);
+        QCOMPARE(QDir(FBox).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"Data"});
+    }
+
     // Killed after the item was set aside, or while it was being deleted: the next operation puts it
     // back, or finishes the deletion once the locker verifies.
     void killedHideIsSettled_data() {
