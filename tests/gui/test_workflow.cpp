@@ -154,6 +154,24 @@ private slots:
                  (QStringList{".hidden", "note.txt", "Plans", "Plans.kvlocker"}));
     }
 
+    // A neighbour's link in place of the folder's hidden list: the hide succeeds, the link and what it
+    // leads to stay as they are, and a warning says the locker is not hidden from file managers.
+    void hiddenListThatIsALinkOnlyWarns() {
+        TGuiFixture Fixture;
+        GeneralPassword = QStringLiteral("pw");
+        TfrmMain Window;
+        QVERIFY(WriteTestFile(At(QStringLiteral("elsewhere")), "not a list"));
+        QVERIFY(QFile::link(At(QStringLiteral("elsewhere")), At(QStringLiteral(".hidden"))));
+        QString ErrorText;
+        QVERIFY2(Window.HidePathIntoLocker(At(QStringLiteral("Plans")), ErrorText), qPrintable(ErrorText));
+        QVERIFY(!Fs::PathExists(At(QStringLiteral("Plans"))));
+        QCOMPARE(ReadTestFile(At(QStringLiteral("elsewhere"))), QByteArray("not a list"));
+        QVERIFY(QFileInfo(At(QStringLiteral(".hidden"))).isSymLink());
+        QCOMPARE(DialogSeam::Shown().size(), 1);
+        QCOMPARE(int(DialogSeam::Shown().last().Kind), int(TMsgKind::Warning));
+        QVERIFY(DialogSeam::Shown().last().Text.contains(At(QStringLiteral("Plans.kvlocker"))));
+    }
+
     void wrongPasswordLeavesTheLocker() {
         TGuiFixture Fixture;
         GeneralPassword = QStringLiteral("old");
