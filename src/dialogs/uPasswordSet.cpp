@@ -16,6 +16,11 @@
 
 TfrmPasswordSet* frmPasswordSet = nullptr;
 
+TfrmPasswordSet::~TfrmPasswordSet() {
+    if (frmPasswordSet == this)
+        frmPasswordSet = nullptr;
+}
+
 TfrmPasswordSet::TfrmPasswordSet(QWidget* Parent) : QDialog(Parent) {
     setObjectName(QStringLiteral("frmPasswordSet"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);

@@ -14,6 +14,8 @@ class TfrmPasswordSet : public QDialog {
 
 public:
     explicit TfrmPasswordSet(QWidget* Parent = nullptr);
+    // The global below must never outlive the dialog it names (its parent window may take it along).
+    ~TfrmPasswordSet() override;
 
     // Preloads both fields with strNewPassword; after a successful OK replaces it with the first
     // field trimmed (never empty, equal to the confirmation), otherwise leaves it unchanged.

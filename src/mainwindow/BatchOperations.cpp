@@ -59,7 +59,7 @@ void TfrmMain::EndBusy() {
     QApplication::restoreOverrideCursor();
     UpdateButtons();
     ProcessMessages();
-    if (FCloseWhenIdle)
+    if (FCloseWhenIdle && FWorkDepth == 0)
         QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 void TfrmMain::btnChangePasswordClick() {
+    const TWorkScope Working(*this);
     const QString OldPassword = GeneralPassword;
     QString NewPassword = OldPassword;
     if (frmPasswordSet == nullptr)
@@ -47,6 +48,9 @@ void TfrmMain::btnChangePasswordClick() {
 
     int Counter = 0;
     bool InPhase2 = false;
+    // The rows phase 1 unpacked, and the first whose locker it had to leave as it was.
+    std::vector<int> Restored;
+    QString StoodInTheWay;
     // One phase over the flagged rows; false when Stop ended it.
     auto RunPhase = [&](bool Restore) {
         for (int I = 0; I < Rows; ++I) {
@@ -59,17 +63,46 @@ void TfrmMain::btnChangePasswordClick() {
             ProgressBar1->setValue(0);
             const QString Path = ListViewPaths->topLevelItem(I)->text(0);
             QString ErrorText;
-            if (Restore && !RestorePathFromLocker(Path, ErrorText))
-                throw EKelvarnError(Translate("Error decrypting: ") + Path + QStringLiteral("\r\n") + ErrorText);
-            if (!Restore && !HidePathIntoLocker(Path, ErrorText))
+            if (Restore) {
+                const TWorkflowResult Result = RestoreRow(Path);
+                if (!ShowWorkResult(Result, ErrorText))
+                    throw EKelvarnError(Translate("Error decrypting: ") + Path + QStringLiteral("\r\n") + ErrorText);
+                // Skipped at the conflict prompt: its locker is still under the old password, and
+                // phase 2 would leave it there while the new one is saved.
+                if (Result.Skipped && Fs::FileExists(LockerPathFor(Path))) {
+                    StoodInTheWay = Path;
+                    return false;
+                }
+                if (!Result.Skipped)
+                    Restored.push_back(I);
+            } else if (!HidePathIntoLocker(Path, ErrorText)) {
                 throw EKelvarnError(Translate("Error encrypting: ") + Path + QStringLiteral("\r\n") + ErrorText);
+            }
         }
         return !FStopRequested;
     };
 
     try {
-        if (!RunPhase(true))
+        if (!RunPhase(true)) {
+            if (StoodInTheWay.isEmpty())
+                return;
+            // Back as it was: what phase 1 unpacked is hidden again under the old password, which stays.
+            QStringList Failed;
+            for (const int I : Restored) {
+                const QString Path = ListViewPaths->topLevelItem(I)->text(0);
+                QString ErrorText;
+                if (!HidePathIntoLocker(Path, ErrorText))
+                    Failed.append(Path + QStringLiteral("\r\n") + ErrorText);
+            }
+            RefreshStatuses();
+            SaveFormState();
+            ShowMessageBox(
+                Translate("The password was not changed, because this item was not unhidden:") +
+                    QStringLiteral("\r\n") + StoodInTheWay +
+                    (Failed.isEmpty() ? QString() : QStringLiteral("\r\n") + Failed.join(QStringLiteral("\r\n"))),
+                TMsgKind::Warning);
             return;
+        }
         GeneralPassword = NewPassword;
         InPhase2 = true;
         if (!RunPhase(false)) {

@@ -28,10 +28,13 @@ bool TfrmMain::HidePathIntoLocker(const QString& Path, QString& ErrorText) {
 
 bool TfrmMain::RestorePathFromLocker(const QString& Path, QString& ErrorText) {
     ErrorText.clear();
-    const TWorkflowResult Result = RestoreItem(
+    return ShowWorkResult(RestoreRow(Path), ErrorText);
+}
+
+TWorkflowResult TfrmMain::RestoreRow(const QString& Path) {
+    return RestoreItem(
         Path, GeneralPassword, chkStrongHide->isChecked(),
         [this](const QString& Item) { return AskRestoreConflict(Item); }, WorkCallbacks());
-    return ShowWorkResult(Result, ErrorText);
 }
 
 TConflictChoice TfrmMain::AskRestoreConflict(const QString& Path) {

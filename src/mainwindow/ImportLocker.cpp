@@ -24,6 +24,7 @@ public:
 } // namespace
 
 void TfrmMain::btnImportLockerClick() {
+    const TWorkScope Working(*this);
     if (!frmOpenLocker)
         frmOpenLocker = new TfrmOpenLocker(this);
     frmOpenLocker->exec();

@@ -128,6 +128,7 @@ void TfrmMain::AddDroppedFiles(const QStringList& Paths) {
 }
 
 void TfrmMain::btnRemoveClick() {
+    const TWorkScope Working(*this);
     QTreeWidgetItem* Row = SelectedRow();
     if (Row == nullptr) {
         RefreshStatuses();

@@ -189,16 +189,27 @@ void TfrmMain::changeEvent(QEvent* Event) {
 }
 
 void TfrmMain::closeEvent(QCloseEvent* Event) {
-    if (FBusy) {
+    if (FBusy || FWorkDepth > 0) {
         // The running operation ends at its next poll and cleans up; the window closes after it.
         FCloseWhenIdle = true;
-        btnStopClick();
+        if (FBusy)
+            btnStopClick();
+        else
+            FStopRequested = true;
         Event->ignore();
         return;
     }
     QMainWindow::closeEvent(Event);
     if (Event->isAccepted())
         emit Closed();
+}
+
+TfrmMain::TWorkScope::~TWorkScope() {
+    if (--FWindow.FWorkDepth > 0 || FWindow.FBusy)
+        return;
+    FWindow.FStopRequested = false;
+    if (FWindow.FCloseWhenIdle)
+        QMetaObject::invokeMethod(&FWindow, &QWidget::close, Qt::QueuedConnection);
 }
 
 void TfrmMain::dragEnterEvent(QDragEnterEvent* Event) {

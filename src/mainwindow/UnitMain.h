@@ -45,6 +45,8 @@ public:
     // One path into its locker and back (ErrorText says why on false).
     bool HidePathIntoLocker(const QString& Path, QString& ErrorText);
     bool RestorePathFromLocker(const QString& Path, QString& ErrorText);
+    // The same with the whole result, for a caller that must know whether the item was skipped.
+    TWorkflowResult RestoreRow(const QString& Path);
     // Asks what to do when Path and its locker both exist.
     TConflictChoice AskRestoreConflict(const QString& Path);
 
@@ -146,6 +148,21 @@ private:
     bool FDestroying = false;
     bool FInFormActivate = false;
     bool FCloseWhenIdle = false;
+    // Handlers under way that may handle events (progress, a modal box): the window must outlive
+    // them, so a close that comes meanwhile waits for the last of them.
+    int FWorkDepth = 0;
+
+public:
+    class TWorkScope {
+    public:
+        explicit TWorkScope(TfrmMain& Window) : FWindow(Window) { ++FWindow.FWorkDepth; }
+        ~TWorkScope();
+        TWorkScope(const TWorkScope&) = delete;
+        TWorkScope& operator=(const TWorkScope&) = delete;
+
+    private:
+        TfrmMain& FWindow;
+    };
 };
 
 // The main window, once the start-up has made it.

@@ -12,6 +12,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QtTest>
@@ -376,6 +377,67 @@ private slots:
         QVERIFY(Fs::DirectoryExists(At(QStringLiteral("Big"))));
         QVERIFY(!Fs::PathExists(At(QStringLiteral("Big.kvlocker"))));
         QVERIFY(!Fs::PathExists(At(QStringLiteral("Big.kvlocker.tmp"))));
+    }
+
+    // A close during Remove's restore (which handles events as it reports progress) waits for it: the
+    // window, which deletes itself on close, outlives the work, and the item is whole afterwards.
+    void closeDuringRemove() {
+        TGuiFixture Fixture;
+        GeneralPassword = QStringLiteral("pw");
+        QVERIFY(WriteTestFile(At(QStringLiteral("Big/blob")), QByteArray(40 << 20, 'b')));
+        PathList = {At(QStringLiteral("Big"))};
+        auto* Window = new TfrmMain;
+        Window->setAttribute(Qt::WA_DeleteOnClose);
+        QPointer<TfrmMain> Alive(Window);
+        QString ErrorText;
+        QVERIFY(Window->HidePathIntoLocker(At(QStringLiteral("Big")), ErrorText));
+        Window->show();
+        Window->ListViewPaths->setCurrentItem(Window->ListViewPaths->topLevelItem(0));
+        QSignalSpy Closed(Window, &TfrmMain::Closed);
+        DialogSeam::QueueResult(TMsgResult::OK);
+        QTimer::singleShot(1, Window, [&] { Window->close(); });
+        Window->btnRemoveClick();
+        QVERIFY(Alive); // still here when the handler returns
+        QTRY_COMPARE(Closed.count(), 1);
+        QTRY_VERIFY(!Alive);
+        const bool Restored = Fs::DirectoryExists(At(QStringLiteral("Big")));
+        QVERIFY(Restored != Fs::FileExists(At(QStringLiteral("Big.kvlocker"))));
+        if (Restored)
+            QCOMPARE(ReadTestFile(At(QStringLiteral("Big/blob"))), QByteArray(40 << 20, 'b'));
+    }
+
+    // A row skipped at the conflict prompt during Change Password: nothing is re-made, what was
+    // unpacked is hidden again, and every locker still opens with the password that stays saved.
+    void changePasswordStopsAtASkippedRow() {
+        TGuiFixture Fixture;
+        GeneralPassword = QStringLiteral("old");
+        for (const char* Name : {"a", "b"})
+            QVERIFY(WriteTestFile(At(QStringLiteral("two/") + QLatin1String(Name)), Name));
+        PathList = {At(QStringLiteral("two/a")), At(QStringLiteral("two/b"))};
+        TfrmMain Window;
+        QString ErrorText;
+        QVERIFY(Window.HidePathIntoLocker(At(QStringLiteral("two/a")), ErrorText));
+        QVERIFY(Window.HidePathIntoLocker(At(QStringLiteral("two/b")), ErrorText));
+        QVERIFY(WriteTestFile(At(QStringLiteral("two/b")), "b again"));
+        DialogSeam::QueueResult(TMsgResult::Cancel);
+        TModalDriver Driver;
+        Driver.Then([](QWidget* W) {
+            auto* Dialog = qobject_cast<TfrmPasswordSet*>(W);
+            Dialog->Edit1->setText(QStringLiteral("new"));
+            Dialog->Edit2->setText(QStringLiteral("new"));
+            Dialog->Button2->click();
+        });
+        Window.btnChangePasswordClick();
+        QCOMPARE(GeneralPassword, QStringLiteral("old"));
+        for (const char* Name : {"a", "b"}) {
+            QString Message;
+            QVERIFY2(VerifyLocker(At(QStringLiteral("two/") + QLatin1String(Name) + QStringLiteral(".kvlocker")),
+                                  QStringLiteral("old"), Message),
+                     Name);
+        }
+        QVERIFY(!Fs::PathExists(At(QStringLiteral("two/a"))));
+        QVERIFY(DialogSeam::Shown().last().Text.contains(At(QStringLiteral("two/b"))));
+        GeneralPassword.clear();
     }
 
     void hideAllAndChangePassword() {
