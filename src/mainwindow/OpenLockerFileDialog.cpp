@@ -57,8 +57,12 @@ TfrmOpenLocker::TfrmOpenLocker(QWidget* Parent) : QDialog(Parent) {
 
     connect(Button2, &QPushButton::clicked, this, &TfrmOpenLocker::Button2Click);
     connect(Button1, &QPushButton::clicked, this, &TfrmOpenLocker::Button1Click);
-    // Opening a locker in the list is choosing it.
-    connect(JamShellList1, &TShellFileList::FileActivated, this, &TfrmOpenLocker::Button2Click);
+    // Opening a locker in the list is choosing it; the import takes the selection, which a keyboard
+    // user may have left apart from the row Enter opened.
+    connect(JamShellList1, &TShellFileList::FileActivated, this, [this](const QString& Path) {
+        JamShellList1->SelectPath(Path);
+        Button2Click();
+    });
 }
 
 TfrmOpenLocker::~TfrmOpenLocker() {

@@ -18,7 +18,7 @@ public:
     explicit TfrmOpenLocker(QWidget* Parent = nullptr);
     ~TfrmOpenLocker() override;
 
-    int Tag = 0; // 1 after OK, 0 otherwise
+    int Tag = 0; // 1 after OK or a locker opened in the list, 0 otherwise
 
     QLabel* Label1;
     TShellFolderCombo* JamShellCombo1;

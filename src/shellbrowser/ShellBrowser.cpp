@@ -126,6 +126,26 @@ QStringList TShellFileList::ShownNames() const {
     return Names;
 }
 
+namespace {
+
+bool IsEnter(const QKeyEvent* Event) {
+    return Event->key() == Qt::Key_Return || Event->key() == Qt::Key_Enter;
+}
+
+} // namespace
+
+void TShellFileList::keyPressEvent(QKeyEvent* Event) {
+    // The view passes Enter on after opening the item; in a dialog the default button would then
+    // close it over the folder just opened.
+    if (IsEnter(Event) && state() != EditingState) {
+        if (currentIndex().isValid())
+            emit activated(currentIndex());
+        Event->accept();
+        return;
+    }
+    QTreeView::keyPressEvent(Event);
+}
+
 void TShellFileList::ItemActivated(const QModelIndex& Index) {
     const QModelIndex Source = FFilter->mapToSource(Index);
     if (FModel->isDir(Source))
@@ -156,6 +176,13 @@ void TShellFolderCombo::LinkTo(TShellFileList* List) {
     connect(List, &TShellFileList::FolderChanged, this, &TShellFolderCombo::ShowFolder);
     if (!List->Folder().isEmpty())
         ShowFolder(List->Folder());
+}
+
+void TShellFolderCombo::keyPressEvent(QKeyEvent* Event) {
+    QComboBox::keyPressEvent(Event);
+    // The typed path has been gone to (returnPressed); passed on, Enter would press the default button.
+    if (IsEnter(Event))
+        Event->accept();
 }
 
 void TShellFolderCombo::ShowFolder(const QString& Folder) {

@@ -10,7 +10,8 @@ class TShellFilterModel;
 
 // A folder selector and a file list over one QFileSystemModel: the pair a dialog browses the local
 // folders with. The list shows the folders of the current folder (for navigation) and the files
-// that match its filter, hidden ones included; a hook may veto any item before it is shown.
+// that match its filter, hidden ones included; a hook may veto any item before it is shown. Enter
+// opens the current item and goes no further, so a dialog's default button never sees it.
 class TShellFileList : public QTreeView {
     Q_OBJECT
 
@@ -41,6 +42,9 @@ signals:
     // The current folder's content has been read.
     void FolderLoaded();
 
+protected:
+    void keyPressEvent(QKeyEvent* Event) override;
+
 private:
     void ItemActivated(const QModelIndex& Index);
 
@@ -50,13 +54,17 @@ private:
 };
 
 // The current folder and the folders above it, to go up with; a path typed and confirmed with
-// Enter is gone to when it is a folder. Follows and steers the list it is linked to.
+// Enter is gone to when it is a folder; Enter goes no further. Follows and steers the list it is
+// linked to.
 class TShellFolderCombo : public QComboBox {
     Q_OBJECT
 
 public:
     explicit TShellFolderCombo(QWidget* Parent = nullptr);
     void LinkTo(TShellFileList* List);
+
+protected:
+    void keyPressEvent(QKeyEvent* Event) override;
 
 private:
     void ShowFolder(const QString& Folder);

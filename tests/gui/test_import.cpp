@@ -5,6 +5,7 @@
 #include "TestFiles.h"
 #include "UnitMain.h"
 
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QtTest>
@@ -30,6 +31,8 @@ QStringList Messages() {
 QStringList EntriesOf(const QString& Folder) {
     return QDir(Folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
+
+enum class TEnterIn { FolderRow, FolderBox, LockerRow };
 
 } // namespace
 
@@ -145,6 +148,63 @@ private slots:
             if (Occupied)
                 QCOMPARE(EntriesOf(At(QStringLiteral("Plans"))), QStringList{"mine.txt"});
         }
+    }
+
+    // Enter opens a folder, from the list or typed in the folder box, and the chooser stays;
+    // only Enter on a locker chooses, and that locker is imported.
+    void enterInTheChooser_data() {
+        QTest::addColumn<int>("In");
+        QTest::newRow("folder row") << int(TEnterIn::FolderRow);
+        QTest::newRow("folder box") << int(TEnterIn::FolderBox);
+        QTest::newRow("locker row") << int(TEnterIn::LockerRow);
+    }
+    void enterInTheChooser() {
+        QFETCH(int, In);
+        const bool Locker = TEnterIn(In) == TEnterIn::LockerRow;
+        TGuiFixture Fixture;
+        GeneralPassword = QStringLiteral("pw");
+        TfrmMain Window;
+        QVERIFY(QDir().mkpath(At(QStringLiteral("Sub"))));
+        QString ErrorText;
+        QVERIFY2(Window.HidePathIntoLocker(At(QStringLiteral("Plans")), ErrorText), qPrintable(ErrorText));
+        QVERIFY(ShowInChooser(Window, FTree.path(), QStringLiteral("Plans.kvlocker")));
+
+        TModalDriver Driver;
+        Driver.Then([&](QWidget* W) {
+            auto* Dialog = qobject_cast<TfrmOpenLocker*>(W);
+            QVERIFY(Dialog);
+            TShellFileList* List = Dialog->JamShellList1;
+            TShellFolderCombo* Box = Dialog->JamShellCombo1;
+            switch (TEnterIn(In)) {
+            case TEnterIn::FolderRow:
+            case TEnterIn::LockerRow:
+                List->setFocus();
+                QVERIFY(List->SelectPath(At(Locker ? QStringLiteral("Plans.kvlocker") : QStringLiteral("Sub"))));
+                QTest::keyClick(List, Qt::Key_Return);
+                break;
+            case TEnterIn::FolderBox:
+                Box->setFocus();
+                Box->lineEdit()->selectAll();
+                QTest::keyClicks(Box, At(QStringLiteral("Sub")));
+                QTest::keyClick(Box, Qt::Key_Return);
+                break;
+            }
+            if (Locker)
+                return;
+            QCOMPARE(List->Folder(), At(QStringLiteral("Sub")));
+            QVERIFY(Dialog->isVisible());
+            QCOMPARE(Dialog->Tag, 0);
+            Dialog->Button1->click();
+        });
+        if (Locker)
+            DialogSeam::QueueText(QStringLiteral("pw"));
+        Window.btnImportLockerClick();
+
+        QCOMPARE(Driver.Pending(), 0);
+        QCOMPARE(frmOpenLocker->Tag, Locker ? 1 : 0);
+        QVERIFY(Messages().isEmpty());
+        QCOMPARE(Listed(Window), Locker ? QStringList{At(QStringLiteral("Plans"))} : QStringList());
+        QCOMPARE(Fs::FileExists(At(QStringLiteral("Plans.kvlocker"))), !Locker);
     }
 
     // A path still listed (its row says hidden) comes back to its own row.
