@@ -41,6 +41,8 @@ TCliArguments ParseCliArguments(const QStringList& Arguments) {
                 Args.Force = true;
             else if (Arg == QLatin1String("--password-stdin"))
                 Args.PasswordStdin = true;
+            else if (Arg == QLatin1String("--version"))
+                Args.Version = true;
             else
                 Unknown << Arg;
         } else if (CommandName.isNull()) {
@@ -49,7 +51,9 @@ TCliArguments ParseCliArguments(const QStringList& Arguments) {
             Args.Operands << Arg;
         }
     }
-    if (Args.Help)
+    if (CommandName == QLatin1String("help"))
+        Args.Help = true;
+    if (Args.Help || Args.Version)
         return Args;
     if (!Unknown.isEmpty())
         throw ECliUsageError(QStringLiteral("unknown option \"%1\"").arg(TerminalName(Unknown.first())));
@@ -86,7 +90,8 @@ QString CliUsageText() {
                           "       kvlocker extract [--force] [--password-stdin] LOCKER [FOLDER]\n"
                           "       kvlocker verify [--password-stdin] LOCKER\n"
                           "       kvlocker info LOCKER\n"
-                          "       kvlocker --help\n");
+                          "       kvlocker --help | help\n"
+                          "       kvlocker --version\n");
 }
 
 QString CliHelpText() {
@@ -111,6 +116,8 @@ QString CliHelpText() {
                "                           given. With --force the contents are written into FOLDER directly:\n"
                "                           existing files of the same names are replaced, existing folders\n"
                "                           are reused, other files are left alone. The locker is kept.\n"
+               "                           The recovery code may be typed in either case; hyphens and spaces\n"
+               "                           in it are ignored.\n"
                "  verify LOCKER            Check that the password opens LOCKER and that its contents are\n"
                "                           authentic. The recovery code is not accepted here.\n"
                "  info LOCKER              Show the format version, the key-derivation iteration counts and\n"
@@ -121,14 +128,16 @@ QString CliHelpText() {
                "                           extract: write into existing items of the same name.\n"
                "      --password-stdin     Read the password or recovery code as the first line of standard\n"
                "                           input instead of asking on the terminal (asked once, even for create).\n"
-               "  -h, --help               Show this help.\n"
+               "  -h, --help, help         Show this help.\n"
+               "      --version            Show the program's version.\n"
                "  --                       Everything after it is an operand, even when it starts with \"-\".\n"
                "\n"
                "Without --password-stdin the secret is asked on the terminal without echo. A progress bar\n"
-               "with bytes and speed is drawn on standard error when it is a terminal. Ctrl-C during create or\n"
-               "extract stops the operation cleanly: a locker being created is removed, an extraction being\n"
-               "rebuilt aside is removed (with --force, items already written stay).\n"
+               "with bytes and speed is drawn on standard error when it is a terminal. Ctrl-C during create,\n"
+               "extract or verify stops the operation cleanly: a locker being created is removed, an extraction\n"
+               "being rebuilt aside is removed (with --force, items already written stay).\n"
                "\n"
                "Exit status: 0 on success, 1 on failure (the reason is printed on standard error),\n"
-               "2 on wrong usage.\n");
+               "2 on wrong usage, 130 when stopped by Ctrl-C (128 plus the signal's number: 143 after\n"
+               "SIGTERM, 129 after SIGHUP).\n");
 }

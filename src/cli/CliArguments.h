@@ -15,6 +15,7 @@ struct TCliArguments {
     bool Force = false;
     bool PasswordStdin = false;
     bool Help = false;
+    bool Version = false;
 };
 
 // Wrong usage: the caller prints the message and the short usage, and exits with status 2.
@@ -27,8 +28,8 @@ private:
     QString FMessage;
 };
 
-// Arguments without the program name. Raises ECliUsageError; --help anywhere wins over every
-// other mistake, so that asking for help never fails.
+// Arguments without the program name. Raises ECliUsageError; --help anywhere (or the command
+// "help"), then --version, wins over every other mistake, so that asking for either never fails.
 TCliArguments ParseCliArguments(const QStringList& Arguments);
 
 QString CliUsageText();

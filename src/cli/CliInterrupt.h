@@ -8,4 +8,9 @@
 void InstallInterruptHandler();
 // Not restartable: a blocking terminal read returns EINTR (while a secret is typed).
 void InstallInterruptHandlerForPrompt();
+// For work that writes nothing and has no cancel query (verify): the signal ends the process at
+// once, with the message and status an interrupted operation gives.
+void InstallExitOnInterrupt();
 bool InterruptRequested();
+// The shell's convention for a run a signal ended: 128 plus its number (130 after Ctrl-C).
+int InterruptedExitStatus();

@@ -1,4 +1,5 @@
 #include "CliCommands.h"
+#include "CliInterrupt.h"
 #include "KelvarnError.h"
 #include "PlatformFiles.h"
 #include "ProgressBar.h"
@@ -16,6 +17,10 @@ int RunVerify(const TCliArguments& Args) {
     } catch (const EKelvarnError& E) {
         return ReportFailure(E.Message());
     }
+    // The engine's check takes no cancel query, and there is nothing to clean up after it.
+    InstallExitOnInterrupt();
+    if (InterruptRequested())
+        return ReportFailure(QStringLiteral("Operation cancelled by user."));
     TProgressBar Bar(QString{});
     Bar.Status(QStringLiteral("Checking the locker..."));
     QString Message;

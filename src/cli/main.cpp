@@ -1,11 +1,32 @@
 #include "CliArguments.h"
 #include "CliCommands.h"
 #include "CliInterrupt.h"
+#include "PlatformEnvironment.h"
 #include "ProcessHardening.h"
 
 #include <QCoreApplication>
 
 #include <cstdio>
+
+namespace {
+
+int RunCommand(const TCliArguments& Args) {
+    switch (Args.Command) {
+    case TCliCommand::Create:
+        return RunCreate(Args);
+    case TCliCommand::Extract:
+        return RunExtract(Args);
+    case TCliCommand::Verify:
+        return RunVerify(Args);
+    case TCliCommand::Info:
+        return RunInfo(Args);
+    case TCliCommand::None:
+        break;
+    }
+    return ExitUsage;
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
     DisableCoreDumps();
@@ -25,17 +46,12 @@ int main(int argc, char* argv[]) {
         std::fputs(CliHelpText().toLocal8Bit().constData(), stdout);
         return ExitSuccess;
     }
-    switch (Args.Command) {
-    case TCliCommand::Create:
-        return RunCreate(Args);
-    case TCliCommand::Extract:
-        return RunExtract(Args);
-    case TCliCommand::Verify:
-        return RunVerify(Args);
-    case TCliCommand::Info:
-        return RunInfo(Args);
-    case TCliCommand::None:
-        break;
+    if (Args.Version) {
+        PrintOut(QStringLiteral("kvlocker ") + ProgramVersion());
+        return ExitSuccess;
     }
-    return ExitUsage;
+    const int Status = RunCommand(Args);
+    // A failure after a signal is the signal's doing; a run that finished anyway keeps its success, as
+    // its locker or its files are there.
+    return Status == ExitFailure && InterruptRequested() ? InterruptedExitStatus() : Status;
 }

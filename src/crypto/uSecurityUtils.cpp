@@ -309,6 +309,34 @@ QString GenerateRecoveryCode() {
     return Code;
 }
 
+std::optional<QString> CanonicalRecoveryCode(const QString& Typed) {
+    constexpr int Groups = 8, GroupSize = 4;
+    // Reserved once so that no reallocation leaves a copy of the code behind.
+    QString Code;
+    Code.reserve(Groups * (GroupSize + 1));
+    int Digits = 0;
+    for (const QChar Char : Typed) {
+        const char16_t C = Char.unicode();
+        if (C == u'-' || C == u' ')
+            continue;
+        // ASCII only: folding all of Unicode would let look-alike letters pass as hex digits.
+        const bool Hex = (C >= u'0' && C <= u'9') || (C >= u'A' && C <= u'F') || (C >= u'a' && C <= u'f');
+        if (!Hex || Digits == Groups * GroupSize) {
+            WipeString(Code);
+            return std::nullopt;
+        }
+        if (Digits > 0 && Digits % GroupSize == 0)
+            Code += QLatin1Char('-');
+        Code += QChar(C >= u'a' ? static_cast<char16_t>(C - u'a' + u'A') : C);
+        ++Digits;
+    }
+    if (Digits != Groups * GroupSize) {
+        WipeString(Code);
+        return std::nullopt;
+    }
+    return Code;
+}
+
 void HmacCtrXor(QByteArray& Data, const QByteArray& Key, const QByteArray& Nonce) {
     if (Data.isEmpty())
         return;

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <utility>
 
 // Stateless helpers for everything secret: random bytes, UTF-8, hex, constant-time comparison,
@@ -30,6 +31,9 @@ QByteArray HmacSha256(const QByteArray& Key, const QByteArray& Data);
 QByteArray Pbkdf2Sha256(const QString& Password, const QByteArray& Salt, int Iterations, int Length);
 // 8 groups of 4 upper-case hex digits joined by "-": 39 characters.
 QString GenerateRecoveryCode();
+// The code as GenerateRecoveryCode writes it when Typed is one: its 32 hex digits in either case,
+// hyphens and spaces anywhere. Anything else (another character, another digit count) gives nothing.
+std::optional<QString> CanonicalRecoveryCode(const QString& Typed);
 // XORs Data with HmacSha256(Key, Nonce || counter as 4 bytes big-endian), counter from 0. Its own inverse.
 void HmacCtrXor(QByteArray& Data, const QByteArray& Key, const QByteArray& Nonce);
 

@@ -795,11 +795,15 @@ TLockerResult TLockerStaging::ExtractFrom(TFileStream& Stream, const QString& Lo
         for (int I = 0; I < 2; ++I)
             if (Slots[I]->Iterations > LockerFormat::MaxIterations)
                 SlotError[I] = Translate("Unsupported key derivation cost.");
+        // A code is typed in whatever case and grouping; the recovery slot was derived from its
+        // canonical form. The password slot gets the secret as typed: a password may look like a code.
+        const TSecretText RecoveryCode(CanonicalRecoveryCode(Secret).value_or(Secret));
+        const QString* SlotSecrets[2] = {&Secret, &RecoveryCode.Value};
         auto Unwrap = [&](int I) {
             if (SlotError[I])
                 return;
             try {
-                Masters[I].Value = UnwrapSlot(*Slots[I], Secret);
+                Masters[I].Value = UnwrapSlot(*Slots[I], *SlotSecrets[I]);
             } catch (const EKelvarnError& Error) {
                 SlotError[I] = Error.Message();
             }
@@ -842,7 +846,7 @@ TLockerResult TLockerStaging::ExtractFrom(TFileStream& Stream, const QString& Lo
                     throw EKelvarnError(*ContentError);
                 Authentic = true;
                 if (Slots[Lead] == &Header.Recovery)
-                    Result.RecoveryCode = Secret;
+                    Result.RecoveryCode = RecoveryCode.Value;
                 break;
             }
             // Another key, or a changed locker: what this pass wrote means nothing.

@@ -1,6 +1,8 @@
+#include "PlatformEnvironment.h"
 #include "TestFiles.h"
 
 #include <QCryptographicHash>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -11,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <csignal>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -87,6 +90,14 @@ QStringList FolderNames(const QString& Folder) {
     return QDir(Folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
+// Whether process Pid holds a descriptor open on Path.
+bool HoldsOpen(qint64 Pid, const QString& Path) {
+    const QString Fds = QStringLiteral("/proc/%1/fd").arg(Pid);
+    const QStringList Names = QDir(Fds).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+    return std::any_of(Names.cbegin(), Names.cend(),
+                       [&](const QString& Name) { return QFile::symLinkTarget(Fds + '/' + Name) == Path; });
+}
+
 const QRegularExpression RecoveryCodePattern(QStringLiteral("^[0-9A-F]{4}(-[0-9A-F]{4}){7}$"));
 
 } // namespace
@@ -135,6 +146,11 @@ private slots:
         QCOMPARE(Recovered.Exit, 0);
         QVERIFY(Recovered.Err.contains("recovery code"));
         QCOMPARE(TreeSnapshot(ByCode + QString::fromUtf8("/Trésor ü"), false), Original);
+        // As a person may type it: in lower case, grouped by spaces.
+        const QString ByTypedCode = Tmp.path() + "/by-typed-code";
+        const QString Typed = Code.toLower().replace('-', ' ');
+        QCOMPARE(RunKvlocker({"extract", "--password-stdin", Locker, ByTypedCode}, Line(Typed)).Exit, 0);
+        QCOMPARE(TreeSnapshot(ByTypedCode + QString::fromUtf8("/Trésor ü"), false), Original);
 
         QCOMPARE(RunKvlocker({"verify", "--password-stdin", Locker}, Line(Password)).Exit, 0);
         const TRun VerifyByCode = RunKvlocker({"verify", "--password-stdin", Locker}, Line(Code));
@@ -228,13 +244,22 @@ private slots:
     }
 
     void helpDescribesEverything() {
-        for (const QStringList& Arguments : {QStringList({"--help"}), QStringList({"create", "-h"})}) {
+        for (const QStringList& Arguments :
+             {QStringList({"--help"}), QStringList({"create", "-h"}), QStringList({"help"})}) {
             const TRun Run = RunKvlocker(Arguments);
             QCOMPARE(Run.Exit, 0);
-            for (const char* Word : {"create SOURCE [LOCKER]", "extract LOCKER [FOLDER]", "verify LOCKER",
-                                     "info LOCKER", "--force", "--password-stdin", "recovery code", "Exit status"})
+            for (const char* Word :
+                 {"create SOURCE [LOCKER]", "extract LOCKER [FOLDER]", "verify LOCKER", "info LOCKER", "--force",
+                  "--password-stdin", "--version", "recovery code", "Exit status", "130"})
                 QVERIFY2(Run.Out.contains(Word), Word);
         }
+    }
+
+    void versionIsTheProgramsOwn() {
+        const TRun Run = RunKvlocker({"--version"});
+        QCOMPARE(Run.Exit, 0);
+        QCOMPARE(QString::fromUtf8(Run.Out), "kvlocker " + ProgramVersion() + "\n");
+        QVERIFY(Run.Err.isEmpty());
     }
 
     void createReplacesOnlyWithForce() {
@@ -539,8 +564,50 @@ private slots:
         QCOMPARE(::kill(static_cast<pid_t>(Process.processId()), SIGINT), 0);
         QVERIFY(Process.waitForFinished(10000));
         QCOMPARE(Process.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(Process.exitCode(), 1);
+        QCOMPARE(Process.exitCode(), 130);
         QCOMPARE(FolderNames(Tmp.path()), QStringList({"f.txt"}));
+    }
+
+    // Ctrl-C while the engine works stops it, cleans up and exits with the shell's status for it.
+    void interruptedOperationExitsWith130_data() {
+        QTest::addColumn<QString>("Command");
+        QTest::newRow("create") << "create";
+        QTest::newRow("extract") << "extract";
+        QTest::newRow("verify") << "verify";
+    }
+    void interruptedOperationExitsWith130() {
+        QFETCH(QString, Command);
+        QTemporaryDir Tmp;
+        // Large enough to take a good second; a hole costs no disk space.
+        const QString Big = Tmp.path() + "/src/big.bin";
+        QVERIFY(QDir().mkpath(Tmp.path() + "/src"));
+        QVERIFY(WriteSparseFile(Big, "head", qint64(512) << 20));
+        const QString Locker = Tmp.path() + "/src.kvlocker";
+        if (Command != "create")
+            QVERIFY(!Create(Tmp.path() + "/src", Locker).isEmpty());
+        const QStringList Before = FolderNames(Tmp.path());
+
+        QStringList Arguments{Command, "--password-stdin", Command == "create" ? Tmp.path() + "/src" : Locker};
+        if (Command == "extract")
+            Arguments << Tmp.path() + "/out";
+        QProcess Process;
+        Process.start(QStringLiteral(KVLOCKER_PATH), Arguments);
+        QVERIFY(Process.waitForStarted(10000));
+        Process.write(Line(Password));
+        Process.closeWriteChannel();
+        // The file the operation reads being open means that the secret was taken and the work began.
+        const QString Read = Command == "create" ? Big : Locker;
+        for (QDeadlineTimer Deadline(30000); !HoldsOpen(Process.processId(), Read);) {
+            QVERIFY2(!Process.waitForFinished(1), Process.readAllStandardError().constData());
+            QVERIFY(!Deadline.hasExpired());
+        }
+        QCOMPARE(::kill(static_cast<pid_t>(Process.processId()), SIGINT), 0);
+        QVERIFY(Process.waitForFinished(60000));
+        QCOMPARE(Process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(Process.exitCode(), 130);
+        QVERIFY(Process.readAllStandardError().contains("Operation cancelled by user."));
+        // No locker, temporary file or extracted item left behind.
+        QCOMPARE(FolderNames(Tmp.path()), Before);
     }
 };
 

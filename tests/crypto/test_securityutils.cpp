@@ -275,6 +275,32 @@ private slots:
             QCOMPARE(First.at(Position - 1), QLatin1Char('-'));
         QVERIFY2(Shape.match(First).hasMatch(), qPrintable(First));
         QVERIFY(GenerateRecoveryCode() != First);
+        QCOMPARE(CanonicalRecoveryCode(First).value_or(QString()), First);
+    }
+
+    void canonicalRecoveryCode_data() {
+        QTest::addColumn<QString>("Typed");
+        QTest::addColumn<QString>("Canonical"); // null: not a code
+        const QString Code = QStringLiteral("0A1B-2C3D-4E5F-6789-ABCD-EF01-2345-6789");
+        QTest::newRow("canonical") << Code << Code;
+        QTest::newRow("lowercase") << "0a1b-2c3d-4e5f-6789-abcd-ef01-2345-6789" << Code;
+        QTest::newRow("no hyphens") << "0A1B2C3D4E5F6789ABCDEF0123456789" << Code;
+        QTest::newRow("spaces") << "0A1B 2C3D 4E5F 6789 ABCD EF01 2345 6789" << Code;
+        QTest::newRow("mixed, separators anywhere") << " 0a1B--2c3D4e 5F-6789abcdEF01 - 234 56789 " << Code;
+        QTest::newRow("empty") << "" << QString();
+        QTest::newRow("separators only") << " - - " << QString();
+        QTest::newRow("31 digits") << "0A1B-2C3D-4E5F-6789-ABCD-EF01-2345-678" << QString();
+        QTest::newRow("33 digits") << "0A1B-2C3D-4E5F-6789-ABCD-EF01-2345-67890" << QString();
+        QTest::newRow("not hex") << "0A1B-2C3D-4E5F-6789-ABCD-EF01-2345-678G" << QString();
+        QTest::newRow("other separator") << "0A1B_2C3D_4E5F_6789_ABCD_EF01_2345_6789" << QString();
+        QTest::newRow("tab") << "0A1B\t2C3D-4E5F-6789-ABCD-EF01-2345-6789" << QString();
+        QTest::newRow("full-width letter") << QStringLiteral(u"\uFF210A1B2C3D4E5F6789ABCDEF012345678") << QString();
+        QTest::newRow("password") << "correct horse battery staple" << QString();
+    }
+    void canonicalRecoveryCode() {
+        QFETCH(QString, Typed);
+        QFETCH(QString, Canonical);
+        QCOMPARE(CanonicalRecoveryCode(Typed).value_or(QString()), Canonical);
     }
 
     void randomBytes() {

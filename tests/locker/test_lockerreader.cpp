@@ -3,6 +3,7 @@
 #include "LockerTestSupport.h"
 #include "PlatformDirHandle.h"
 #include "uLocker.h"
+#include "uSecurityUtils.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -100,6 +101,55 @@ private slots:
         QVERIFY(!R.Success);
         QCOMPARE(R.MessageText, QStringLiteral("Invalid password or recovery code."));
         QVERIFY(!Fs::PathExists(Dest));
+    }
+
+    // A recovery code opens the locker however it is typed. In Form, "x" and "X" stand for the code's
+    // next digit in lower and upper case; every other character is typed as it is.
+    void recoveryCodeInAnyForm_data() {
+        QTest::addColumn<QString>("Form");
+        QTest::addColumn<bool>("Opens");
+        QTest::newRow("lowercase") << "xxxx-xxxx-xxxx-xxxx-xxxx-xxxx-xxxx-xxxx" << true;
+        QTest::newRow("no hyphens") << "XXXXXXXXXXXXXXXXXXXXXXXXXXXXXXXX" << true;
+        QTest::newRow("spaces") << "XXXX XXXX XXXX XXXX XXXX XXXX XXXX XXXX" << true;
+        QTest::newRow("mixed") << " xXxX--XXxx xxXX XXXX-xxxx XXXXXXXX - xxxx " << true;
+        QTest::newRow("digit missing") << "xxxx-xxxx-xxxx-xxxx-xxxx-xxxx-xxxx-xxx" << false;
+        QTest::newRow("digit added") << "xxxx-xxxx-xxxx-xxxx-xxxx-xxxx-xxxx-xxxx0" << false;
+        QTest::newRow("other separator") << "xxxx_xxxx_xxxx_xxxx_xxxx_xxxx_xxxx_xxxx" << false;
+    }
+    void recoveryCodeInAnyForm() {
+        QFETCH(QString, Form);
+        QFETCH(bool, Opens);
+        const QString Digits = QString(FRecovery).remove(QLatin1Char('-'));
+        QVERIFY(Form.count(u'x') + Form.count(u'X') <= Digits.size());
+        QString Typed;
+        int Next = 0;
+        for (const QChar C : Form)
+            Typed += C == u'x' ? Digits.at(Next++).toLower() : C == u'X' ? Digits.at(Next++).toUpper() : C;
+        QTemporaryDir Out;
+        const TLockerResult R = ExtractLocker(FLocker, Out.filePath("back"), Typed);
+        QCOMPARE(R.Success, Opens);
+        if (Opens) {
+            QCOMPARE(R.RecoveryCode, FRecovery);
+            QCOMPARE(SnapshotTree(Out.filePath("back/Tree ñ")), FTree);
+        } else {
+            QVERIFY(R.WrongSecret);
+            QVERIFY(!Fs::PathExists(Out.filePath("back")));
+        }
+    }
+
+    // A password may look like a recovery code: its slot takes it exactly as typed.
+    void codeShapedPasswordOpensOnlyAsTyped() {
+        QTemporaryDir Out;
+        const QString Shaped = QStringLiteral("0a1b 2c3d 4e5f 6789 abcd ef01 2345 6789");
+        QVERIFY(WriteTestFile(Out.filePath("f.txt"), "x"));
+        const TLockerResult Made = CreateLocker(Out.filePath("f.txt"), Out.filePath("f.kvlocker"), Shaped);
+        QVERIFY2(Made.Success, qPrintable(Made.MessageText));
+        const TLockerResult AsTyped = ExtractLocker(Out.filePath("f.kvlocker"), Out.filePath("a"), Shaped);
+        QVERIFY2(AsTyped.Success, qPrintable(AsTyped.MessageText));
+        QVERIFY(AsTyped.RecoveryCode.isEmpty());
+        const TLockerResult AsCode =
+            ExtractLocker(Out.filePath("f.kvlocker"), Out.filePath("b"), CanonicalRecoveryCode(Shaped).value());
+        QVERIFY(AsCode.WrongSecret);
     }
 
     // Whichever secret is given, the payload is read once: both slots are opened first, and the
