@@ -1,4 +1,5 @@
 #include "DialogSeam.h"
+#include "TextRules.h"
 
 #include "PlatformEnvironment.h"
 #include "translation.h"
@@ -6,6 +7,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -62,7 +64,9 @@ QWidget* DialogParent() {
 
 } // namespace
 
-TMsgResult ShowMessageBox(const QString& Text, TMsgKind Kind, TMsgButtons Buttons) {
+TMsgResult ShowMessageBox(const QString& Message, TMsgKind Kind, TMsgButtons Buttons) {
+    // Paths inside a right-to-left sentence would be reordered around their separators.
+    const QString Text = IsolatePaths(Message, QGuiApplication::layoutDirection());
     const QList<TButtonInfo> Infos = ButtonsOf(Buttons);
     if (GInstalled) {
         TShownDialog Shown;

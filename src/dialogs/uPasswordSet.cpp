@@ -28,6 +28,9 @@ TfrmPasswordSet::TfrmPasswordSet(QWidget* Parent) : QDialog(Parent) {
     Label3 = new QLabel(this);
     Label3->setObjectName(QStringLiteral("Label3"));
     Label3->setWordWrap(true);
+    Label4 = new QLabel(this);
+    Label4->setObjectName(QStringLiteral("Label4"));
+    Label4->setWordWrap(true);
     Label1 = new QLabel(this);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setAlignment(Qt::AlignTrailing | Qt::AlignVCenter);
@@ -56,6 +59,7 @@ TfrmPasswordSet::TfrmPasswordSet(QWidget* Parent) : QDialog(Parent) {
     Layout->setSizeConstraint(QLayout::SetFixedSize);
     Layout->setContentsMargins(11, 9, 11, 9);
     Layout->addWidget(Label3);
+    Layout->addWidget(Label4);
     auto* Grid = new QGridLayout;
     Grid->setColumnMinimumWidth(0, 116);
     Grid->setColumnStretch(1, 1);
@@ -109,6 +113,8 @@ void TfrmPasswordSet::FormShow() {
     Button1->setText(Translate("Cancel"));
     Label3->setText(Translate("Set password to protect the program from unauthorized access and to encrypt "
                               "selected files and folders."));
+    Label4->setText(Translate("This password is the only key to everything you hide. The program cannot recover "
+                              "it if it is lost."));
 }
 
 void TfrmPasswordSet::Button2Click() {

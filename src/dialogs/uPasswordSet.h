@@ -24,6 +24,7 @@ public:
     int Tag = 0; // 1 after a successful OK, 0 otherwise
 
     QLabel* Label3;
+    QLabel* Label4; // the password cannot be recovered
     QLabel* Label1;
     QLineEdit* Edit1;
     QLabel* Label2;

@@ -116,7 +116,7 @@ void NotifyProgressThrottledAt(const TLockerProgressProc& Progress, const QStrin
                                uint64_t& LastTick, int64_t& LastDone, uint64_t Now);
 // Monotonic milliseconds.
 uint64_t LockerTickCount();
-// Raises "Operation cancelled by user." when Cancel answers true.
+// Raises "Operation cancelled by user." (translated) when Cancel answers true.
 void CheckCancelled(const TLockerCancelFunc& Cancel);
 
 // Appends the entries below Folder in walk order (a folder before its contents), relative to Root.

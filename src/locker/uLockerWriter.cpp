@@ -190,7 +190,7 @@ void NotifyProgressThrottled(const TLockerProgressProc& Progress, const QString&
 
 void CheckCancelled(const TLockerCancelFunc& Cancel) {
     if (Cancel && Cancel())
-        throw EKelvarnError(QStringLiteral("Operation cancelled by user."));
+        throw EKelvarnError(Translate("Operation cancelled by user."));
 }
 
 QString EntrySourcePath(const QString& Root, const TEntryInfo& Entry) {

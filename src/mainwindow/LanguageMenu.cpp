@@ -6,8 +6,44 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
+#include <QHash>
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QMenu>
+#include <QTranslator>
+
+namespace {
+
+// Qt's catalogue names for our language codes; a language Qt has no catalogue for stays English
+// in Qt's own texts (the file chooser, the list headers).
+QString QtLocaleNameFor(const QString& Code) {
+    static const QHash<QString, QString> Names = {{QStringLiteral("cn"), QStringLiteral("zh_CN")},
+                                                  {QStringLiteral("jp"), QStringLiteral("ja")},
+                                                  {QStringLiteral("kr"), QStringLiteral("ko")},
+                                                  {QStringLiteral("pt"), QStringLiteral("pt_BR")}};
+    return Names.value(Code, Code);
+}
+
+void ApplyQtTranslation(const QString& Code) {
+    static QTranslator* Installed = nullptr;
+    if (Installed) {
+        QCoreApplication::removeTranslator(Installed);
+        delete Installed;
+        Installed = nullptr;
+    }
+    if (Code.isEmpty() || Code == QLatin1String("en"))
+        return;
+    auto* Translator = new QTranslator;
+    if (Translator->load(QStringLiteral("qt_") + QtLocaleNameFor(Code),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
+        QCoreApplication::installTranslator(Translator)) {
+        Installed = Translator;
+        return;
+    }
+    delete Translator;
+}
+
+} // namespace
 
 void ApplyLanguageDirection() {
     Qt::LayoutDirection Direction = Qt::LeftToRight;
@@ -18,6 +54,7 @@ void ApplyLanguageDirection() {
             Direction = Locale.textDirection();
     }
     QApplication::setLayoutDirection(Direction);
+    ApplyQtTranslation(CurrentLanguageIndex > 0 ? CurrentLanguageCode : QString());
 }
 
 void TfrmMain::BuildLanguageMenu() {

@@ -94,10 +94,11 @@ void TfrmMain::BuildControls() {
     ListViewPaths->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ListViewPaths->setAllColumnsShowFocus(true);
     ListViewPaths->setTextElideMode(Qt::ElideMiddle);
-    ListViewPaths->header()->setStretchLastSection(true);
+    // The path takes the spare width; the status column is as wide as its texts.
+    ListViewPaths->header()->setStretchLastSection(false);
     ListViewPaths->header()->setSectionsMovable(false);
-    ListViewPaths->setColumnWidth(0, 480);
-    ListViewPaths->setColumnWidth(1, 120);
+    ListViewPaths->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    ListViewPaths->header()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
     ListViewPaths->setItemDelegateForColumn(0, new TPathDelegate(ListViewPaths));
     auto* ListMargin = new QVBoxLayout;
     ListMargin->setContentsMargins(5, 5, 5, 5);
@@ -118,7 +119,8 @@ void TfrmMain::BuildControls() {
     btnChangePassword->setAutoDefault(false);
     ProgressBar1 = new QProgressBar(Panel2);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
-    ProgressBar1->setMinimumWidth(400);
+    // Narrow enough that the counter and its "stopping" text keep their full width in every language.
+    ProgressBar1->setMinimumWidth(120);
     ProgressBar1->setRange(0, 100);
     ProgressBar1->setTextVisible(false);
     lblStatus = new QLabel(Panel2);
@@ -156,6 +158,7 @@ void TfrmMain::BuildMenus() {
     File1->setObjectName(QStringLiteral("File1"));
     AddFolder1 = MenuItem(File1, "AddFolder1");
     AddFile1 = MenuItem(File1, "AddFile1");
+    Remove1 = MenuItem(File1, "Remove1");
     File1->addSeparator();
     ImportLocker1 = MenuItem(File1, "ImportLocker1");
     File1->addSeparator();

@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QPushButton>
+#include <QStyle>
 #include <QToolButton>
 #include <QTreeWidget>
 
@@ -43,8 +44,20 @@ void TfrmMain::AddPath(const QString& Path) {
 }
 
 void TfrmMain::UpdateItemStatus(QTreeWidgetItem* Item) {
-    Item->setText(StatusColumn,
-                  IsPathHidden(Item->text(PathColumn)) ? Translate("Encrypted & Hidden") : Translate("Visible"));
+    const QString Path = Item->text(PathColumn);
+    const bool Hidden = IsPathHidden(Path);
+    Item->setText(StatusColumn, Hidden ? Translate("Encrypted & Hidden") : Translate("Visible"));
+    // The two texts are what the batches go by; a state they cannot tell is marked beside them.
+    const bool ItemThere = Fs::PathExists(Path);
+    QString Mark;
+    if (Hidden && ItemThere)
+        Mark = Translate("The original is still here: it is not hidden.");
+    else if (!Hidden && !ItemThere)
+        Mark = Translate("Neither the item nor its locker exists.");
+    Item->setData(StatusColumn, Qt::UserRole,
+                  Mark.isEmpty() ? QString() : (ItemThere ? QStringLiteral("both") : QStringLiteral("neither")));
+    Item->setToolTip(StatusColumn, Mark);
+    Item->setIcon(StatusColumn, Mark.isEmpty() ? QIcon() : style()->standardIcon(QStyle::SP_MessageBoxWarning));
 }
 
 void TfrmMain::RefreshStatuses() {
@@ -69,6 +82,7 @@ void TfrmMain::SaveFormState() {
 void TfrmMain::UpdateButtons() {
     const TCommandStates States = CommandStatesFor(FBusy, SelectedRow() != nullptr, ListViewPaths->topLevelItemCount());
     btnRemove->setEnabled(States.Remove);
+    Remove1->setEnabled(States.Remove);
     btnEncryptAndHideSelected->setEnabled(States.HideSelected);
     btnDecryptAndUnhideSelected->setEnabled(States.HideSelected);
     btnEncryptAndHideAll->setEnabled(States.HideAll);

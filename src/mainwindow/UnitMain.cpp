@@ -1,4 +1,5 @@
 #include "UnitMain.h"
+#include "TextRules.h"
 
 #include "AppIcons.h"
 #include "DialogSeam.h"
@@ -69,6 +70,13 @@ TfrmMain::TfrmMain(QWidget* Parent) : QMainWindow(Parent) {
     connect(ContactUs1, &QAction::triggered, this, &TfrmMain::ContactUs1Click);
     connect(VisitWebsite1, &QAction::triggered, this, &TfrmMain::VisitWebsite1Click);
     connect(Exit1, &QAction::triggered, this, &TfrmMain::Exit1Click);
+    connect(Remove1, &QAction::triggered, this, &TfrmMain::btnRemoveClick);
+    AddFolder1->setShortcut(QKeySequence(QStringLiteral("Ctrl+O")));
+    AddFile1->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+O")));
+    Remove1->setShortcut(QKeySequence(Qt::Key_Delete));
+    ImportLocker1->setShortcut(QKeySequence(QStringLiteral("Ctrl+I")));
+    Exit1->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
+    utorial1->setShortcut(QKeySequence(Qt::Key_F1));
     connect(ListViewPaths, &QTreeWidget::itemSelectionChanged, this, &TfrmMain::ListViewPathsSelectItem);
 
     FormCreate();
@@ -116,24 +124,32 @@ void TfrmMain::FormDestroy() {
 }
 
 void TfrmMain::ApplyCaptions() {
-    File1->setTitle(Translate("File"));
-    AddFolder1->setText(Translate("Add Folder..."));
-    AddFile1->setText(Translate("Add File..."));
-    ImportLocker1->setText(Translate("Import Locker..."));
-    Exit1->setText(Translate("Exit"));
-    Edit1->setTitle(Translate("Encrypt"));
-    EncryptHideSelected1->setText(Translate("Encrypt && Hide Selected"));
-    DencryptUnhideSelected1->setText(Translate("Dencrypt && Unhide Selected"));
-    EncryptHideAll1->setText(Translate("Encrypt && Hide All"));
-    DencryptUnhideAll1->setText(Translate("Dencrypt && Unhide All"));
-    ools1->setTitle(Translate("Tools"));
-    ChangePassword1->setText(Translate("Change Password..."));
-    mmLanguage->setTitle(Translate("Language"));
-    Help1->setTitle(Translate("Help"));
-    utorial1->setText(Translate("Tutorial"));
-    ContactUs1->setText(Translate("Contact Us"));
-    VisitWebsite1->setText(Translate("Visit Website"));
-    About1->setText(Translate("About..."));
+    // Each caption gets an accelerator of its own among its siblings, taken from the translated
+    // caption, so that the keyboard reaches every menu in every language.
+    QString TopUsed;
+    auto Title = [&TopUsed](QMenu* Menu, const char* English) {
+        Menu->setTitle(WithMnemonic(Translate(QLatin1String(English)), QLatin1String(English), TopUsed));
+    };
+    auto Items = [](std::initializer_list<std::pair<QAction*, const char*>> List) {
+        QString Used;
+        for (const auto& [Item, English] : List)
+            Item->setText(WithMnemonic(Translate(QLatin1String(English)), QLatin1String(English), Used));
+    };
+    Title(File1, "File");
+    Title(Edit1, "Encrypt");
+    Title(ools1, "Tools");
+    Title(Help1, "Help");
+    Items({{AddFolder1, "Add Folder..."},
+           {AddFile1, "Add File..."},
+           {Remove1, "Remove Selected From List"},
+           {ImportLocker1, "Import Locker..."},
+           {Exit1, "Exit"}});
+    Items({{EncryptHideSelected1, "Encrypt && Hide Selected"},
+           {DencryptUnhideSelected1, "Dencrypt && Unhide Selected"},
+           {EncryptHideAll1, "Encrypt && Hide All"},
+           {DencryptUnhideAll1, "Dencrypt && Unhide All"}});
+    Items({{ChangePassword1, "Change Password..."}, {mmLanguage->menuAction(), "Language"}});
+    Items({{utorial1, "Tutorial"}, {ContactUs1, "Contact Us"}, {VisitWebsite1, "Visit Website"}, {About1, "About..."}});
     SetHint(btnAddFolder, Translate("Add Folder..."));
     SetHint(btnAddFile, Translate("Add File..."));
     SetHint(btnRemove, Translate("Remove Selected From List"));
@@ -183,9 +199,13 @@ void TfrmMain::Exit1Click() {
 
 void TfrmMain::changeEvent(QEvent* Event) {
     QMainWindow::changeEvent(Event);
-    // Queued: the set-password dialog must not open inside the activation event itself.
-    if (Event->type() == QEvent::ActivationChange && isActiveWindow())
+    // Queued: the set-password dialog must not open inside the activation event itself. What other
+    // programs did to the listed items meanwhile shows in the rows.
+    if (Event->type() == QEvent::ActivationChange && isActiveWindow()) {
         QMetaObject::invokeMethod(this, &TfrmMain::FormActivate, Qt::QueuedConnection);
+        if (!FBusy && FWorkDepth == 0)
+            RefreshStatuses();
+    }
 }
 
 void TfrmMain::closeEvent(QCloseEvent* Event) {

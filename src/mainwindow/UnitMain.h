@@ -106,6 +106,7 @@ public:
     QMenu* File1;
     QAction* AddFolder1;
     QAction* AddFile1;
+    QAction* Remove1;
     QAction* ImportLocker1;
     QAction* Exit1;
     QMenu* Edit1;

@@ -56,6 +56,27 @@ private slots:
         QCOMPARE(AsciiSameText(B, A), Same);
     }
 
+    // In a right-to-left message each path is isolated as left-to-right text; otherwise nothing changes.
+    void pathsAreIsolated_data() {
+        QTest::addColumn<QString>("Text");
+        QTest::addColumn<int>("Direction");
+        QTest::addColumn<QString>("Expected");
+        const QString L(QChar(0x2066)), P(QChar(0x2069));
+        QTest::newRow("ltr unchanged") << "Error hiding: /data/big.bin\r\nreason" << int(Qt::LeftToRight)
+                                       << "Error hiding: /data/big.bin\r\nreason";
+        QTest::newRow("path after text") << "x: /data/big.bin\r\nreason" << int(Qt::RightToLeft)
+                                         << "x: " + L + "/data/big.bin" + P + "\r\nreason";
+        QTest::newRow("path alone, with spaces")
+            << "a\r\n/d a t a/f" << int(Qt::RightToLeft) << "a\r\n" + L + "/d a t a/f" + P;
+        QTest::newRow("slash inside a word") << "and/or" << int(Qt::RightToLeft) << "and/or";
+    }
+    void pathsAreIsolated() {
+        QFETCH(QString, Text);
+        QFETCH(int, Direction);
+        QFETCH(QString, Expected);
+        QCOMPARE(IsolatePaths(Text, Qt::LayoutDirection(Direction)), Expected);
+    }
+
     void trimRemovesOnlyUpToSpace() {
         QCOMPARE(TrimBlanks(QStringLiteral(" \t\r\npass word\x01 ")), QStringLiteral("pass word"));
         // A non-breaking space is text, not a blank.
@@ -229,6 +250,40 @@ private slots:
         Dialog.ChangePassword(Value);
         QCOMPARE(Value, QStringLiteral("fresh"));
         QCOMPARE(Driver.Pending(), 0);
+    }
+
+    void passwordSetWarnsOfNoRecovery_data() {
+        QTest::addColumn<QString>("Code");
+        TGuiFixture Fixture;
+        QVERIFY(TranslationTable.size() > 1);
+        for (const QStringList& Column : std::as_const(TranslationTable))
+            QTest::newRow(qPrintable(Column.at(1))) << Column.at(1);
+    }
+    // The warning that a lost password is lost for good is shown whole, in every language.
+    void passwordSetWarnsOfNoRecovery() {
+        QFETCH(QString, Code);
+        TGuiFixture Fixture;
+        TGuiFixture::UseLanguage(Code);
+        TfrmPasswordSet Dialog;
+        Dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&Dialog));
+        const QLabel* Label = Dialog.Label4;
+        QCOMPARE(Label->text(), Translate("This password is the only key to everything you hide. The program cannot "
+                                          "recover it if it is lost."));
+        QVERIFY(Label->isVisible());
+        QVERIFY(Dialog.rect().contains(Label->geometry()));
+        QVERIFY(Label->wordWrap());
+        QVERIFY(Label->heightForWidth(Label->width()) <= Label->height());
+        // A word too long for a line would run past the edge even though the lines fit.
+        const QRect Room = Label->contentsRect();
+        const QRect Needed = Label->fontMetrics().boundingRect(Room.x(), Room.y(), Room.width(), 100000,
+                                                               Qt::TextWordWrap, Label->text());
+        QVERIFY2(Needed.width() <= Room.width() && Needed.height() <= Room.height(),
+                 qPrintable(QStringLiteral("needs %1x%2, has %3x%4")
+                                .arg(Needed.width())
+                                .arg(Needed.height())
+                                .arg(Room.width())
+                                .arg(Room.height())));
     }
 
     void messageBoxesTranslateTheirButtons() {

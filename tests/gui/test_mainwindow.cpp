@@ -10,9 +10,12 @@
 #include <QCheckBox>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLayout>
+#include <QLibraryInfo>
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QtTest>
@@ -26,6 +29,35 @@ QStringList Captions(const TfrmMain& Window) {
     for (int I = 0; I < Window.ListViewPaths->topLevelItemCount(); ++I)
         Rows.append(Window.ListViewPaths->topLevelItem(I)->text(0));
     return Rows;
+}
+
+// A caption as read, without its accelerator mark: "&Datei" and "文件(&F)" read "Datei" and "文件".
+QString Unmarked(QString Caption) {
+    static const QRegularExpression Suffix(QStringLiteral("\\(&[A-Z]\\)"));
+    Caption.remove(Suffix);
+    QString Plain;
+    for (qsizetype I = 0; I < Caption.size(); ++I) {
+        if (Caption.at(I) == QLatin1Char('&') && I + 1 < Caption.size() && Caption.at(I + 1) != QLatin1Char('&'))
+            continue;
+        Plain.append(Caption.at(I));
+        if (Caption.at(I) == QLatin1Char('&'))
+            Plain.append(Caption.at(++I));
+    }
+    return Plain;
+}
+
+// The accelerator letter of a caption, upper case; null when it has none.
+QChar MnemonicOf(const QString& Caption) {
+    for (qsizetype I = 0; I + 1 < Caption.size(); ++I) {
+        if (Caption.at(I) != QLatin1Char('&'))
+            continue;
+        if (Caption.at(I + 1) == QLatin1Char('&')) {
+            ++I;
+            continue;
+        }
+        return Caption.at(I + 1).toUpper();
+    }
+    return QChar();
 }
 
 QStringList Statuses(const TfrmMain& Window) {
@@ -215,9 +247,9 @@ private slots:
         QVERIFY(Items.at(CurrentLanguageIndex)->isChecked());
         // Every caption of the table in German, each one different from its English source.
         const QList<QPair<QString, QString>> Texts = {
-            {Window.File1->title(), "File"},
-            {Window.findChild<QAction*>("EncryptHideSelected1")->text(), "Encrypt && Hide Selected"},
-            {Window.mmLanguage->title(), "Language"},
+            {Unmarked(Window.File1->title()), "File"},
+            {Unmarked(Window.findChild<QAction*>("EncryptHideSelected1")->text()), "Encrypt && Hide Selected"},
+            {Unmarked(Window.mmLanguage->title()), "Language"},
             {Window.btnRemove->toolTip(), "Remove Selected From List"},
             {Window.btnRemove->accessibleName(), "Remove Selected From List"},
             {Window.btnChangePassword->text(), "Change Password..."},
@@ -235,13 +267,100 @@ private slots:
         QVERIFY(Window.ListViewPaths->topLevelItem(1)->isSelected());
         QCOMPARE(QApplication::layoutDirection(), Qt::LeftToRight);
 
+        // Qt's own texts (the file chooser, the list headers) follow, where Qt has a catalogue.
+        if (QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + QStringLiteral("/qtbase_de.qm")))
+            QCOMPARE(QCoreApplication::translate("QFileSystemModel", "Size"), QStringLiteral("Größe"));
         Choose(QStringLiteral("ar"));
         QCOMPARE(QApplication::layoutDirection(), Qt::RightToLeft);
         QCOMPARE(Window.layoutDirection(), Qt::RightToLeft);
         Choose(QStringLiteral("en"));
         QCOMPARE(QApplication::layoutDirection(), Qt::LeftToRight);
-        QCOMPARE(Window.File1->title(), QStringLiteral("File"));
+        QCOMPARE(QCoreApplication::translate("QFileSystemModel", "Size"), QStringLiteral("Size"));
+        QCOMPARE(Window.File1->title(), QStringLiteral("&File"));
         QCOMPARE(Statuses(Window), (QStringList{"Visible", "Encrypted & Hidden"}));
+    }
+
+    // Every menu and item is reached by the keyboard in every language: one accelerator each,
+    // none shared among siblings, and the standard shortcuts shown in their menus.
+    void keyboardReachesEveryMenu_data() {
+        QTest::addColumn<QString>("Code");
+        for (const char* Code : {"en", "de", "ar", "cn", "jp", "el", "fr"})
+            QTest::newRow(Code) << QString::fromLatin1(Code);
+    }
+    void keyboardReachesEveryMenu() {
+        QFETCH(QString, Code);
+        TGuiFixture Fixture;
+        TGuiFixture::UseLanguage(Code);
+        TfrmMain Window;
+        QString TopLetters;
+        for (QMenu* Menu : {Window.File1, Window.Edit1, Window.ools1, Window.Help1}) {
+            const QChar Top = MnemonicOf(Menu->title());
+            QVERIFY2(!Top.isNull() && !TopLetters.contains(Top), qPrintable(Menu->title()));
+            TopLetters.append(Top);
+            QString Letters;
+            for (QAction* Item : Menu->actions()) {
+                if (Item->isSeparator())
+                    continue;
+                const QChar Letter = MnemonicOf(Item->text());
+                QVERIFY2(!Letter.isNull() && !Letters.contains(Letter), qPrintable(Item->text()));
+                Letters.append(Letter);
+            }
+        }
+        const QList<QPair<QAction*, QString>> Shortcuts = {
+            {Window.AddFolder1, "Ctrl+O"},    {Window.AddFile1, "Ctrl+Shift+O"}, {Window.Remove1, "Del"},
+            {Window.ImportLocker1, "Ctrl+I"}, {Window.Exit1, "Ctrl+Q"},          {Window.utorial1, "F1"}};
+        for (const auto& [Item, Keys] : Shortcuts)
+            QCOMPARE(Item->shortcut().toString(QKeySequence::PortableText), Keys);
+    }
+
+    // The texts of the bottom strip are never cut at the default window size, the counter's
+    // "stopping" text included.
+    void bottomTextsFit_data() {
+        QTest::addColumn<QString>("Code");
+        for (const char* Code : {"en", "de", "ar", "cn", "el", "hu", "fr", "pt"})
+            QTest::newRow(Code) << QString::fromLatin1(Code);
+    }
+    void bottomTextsFit() {
+        QFETCH(QString, Code);
+        TGuiFixture Fixture;
+        TGuiFixture::UseLanguage(Code);
+        TfrmMain Window;
+        Window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&Window));
+        Window.ProgressBar1->setVisible(true);
+        Window.lblStatus->setText(QString::asprintf(Translate("%d/%d stopping...").toUtf8().constData(), 100, 100));
+        Window.centralWidget()->layout()->activate();
+        Window.Panel2->layout()->activate();
+        QVERIFY2(Window.lblStatus->width() >= Window.lblStatus->sizeHint().width(),
+                 qPrintable(Window.lblStatus->text()));
+        QVERIFY2(Window.btnChangePassword->width() >= Window.btnChangePassword->sizeHint().width(),
+                 qPrintable(Window.btnChangePassword->text()));
+        QVERIFY(Window.btnStop->width() >= Window.btnStop->sizeHint().width());
+        // The path takes the spare width of the list.
+        QVERIFY(Window.ListViewPaths->columnWidth(0) > Window.ListViewPaths->columnWidth(1));
+    }
+
+    // A row whose item is still there beside its locker, or whose item and locker are both gone,
+    // says so beside its status.
+    void rowMarks() {
+        TGuiFixture Fixture;
+        QVERIFY(WriteTestFile(At(QStringLiteral("both")), "plain"));
+        QVERIFY(WriteTestFile(At(QStringLiteral("both.kvlocker")), "locker"));
+        QVERIFY(WriteTestFile(At(QStringLiteral("gone")), "soon gone"));
+        QVERIFY(WriteTestFile(At(QStringLiteral("plain")), "plain"));
+        PathList = {At(QStringLiteral("both")), At(QStringLiteral("gone")), At(QStringLiteral("plain"))};
+        TfrmMain Window;
+        QVERIFY(QFile::remove(At(QStringLiteral("gone"))));
+        Window.RefreshStatuses();
+        const QStringList Expected = {Translate("The original is still here: it is not hidden."),
+                                      Translate("Neither the item nor its locker exists."), QString()};
+        for (int I = 0; I < 3; ++I) {
+            const QTreeWidgetItem* Row = Window.ListViewPaths->topLevelItem(I);
+            QCOMPARE(Row->toolTip(1), Expected.at(I));
+            QCOMPARE(Row->icon(1).isNull(), Expected.at(I).isEmpty());
+        }
+        QCOMPARE(Statuses(Window),
+                 (QStringList{Translate("Encrypted & Hidden"), Translate("Visible"), Translate("Visible")}));
     }
 
     void dropsAreRefusedWhileBusy() {

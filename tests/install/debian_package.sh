@@ -21,7 +21,7 @@ field() { sed -n "s/^ $1: //p" <<<"$INFO"; }
 [ "$(field Package)" = nvlkelvarn ] || fail "package name is '$(field Package)'"
 [ -n "$(field Version)" ] || fail "no version"
 DEPENDS="$(field Depends)"
-for Lib in libqt6widgets6 libqt6gui6 libqt6core6 libqt6network6 libqt6svg6 libssl3 libc6; do
+for Lib in libqt6widgets6 libqt6gui6 libqt6core6 libqt6network6 libqt6svg6 qt6-translations-l10n libssl3 libc6; do
     grep -qE "(^|, )$Lib( |,|$)" <<<"$DEPENDS" || fail "Depends lacks $Lib: $DEPENDS"
 done
 echo "ok: Depends: $DEPENDS"
