@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QStyle>
 #include <QToolButton>
@@ -32,7 +33,12 @@ void TfrmMain::AddPath(const QString& Path) {
     const QString Full = ListedPathFor(Path);
     const QString Locker = LockerPathFor(Full);
     if (!Fs::FileExists(Full) && !Fs::DirectoryExists(Full) && !Fs::FileExists(Locker)) {
-        ShowMessageBox(Translate("Path does not exist:") + QStringLiteral("\r\n") + Full, TMsgKind::Error);
+        // Something is there, but not what a locker can hold: say what, not that it is missing.
+        const QString Reason = !Fs::PathExists(Full) ? Translate("Path does not exist:")
+                               : QFileInfo(Full).isSymLink()
+                                   ? Translate("A symbolic link cannot be put in a locker.")
+                                   : Translate("A socket, pipe or device cannot be put in a locker.");
+        ShowMessageBox(Reason + QStringLiteral("\r\n") + Full, TMsgKind::Error);
         return;
     }
     for (int I = 0; I < ListViewPaths->topLevelItemCount(); ++I)

@@ -100,6 +100,7 @@ private slots:
         QVERIFY(WriteTestFile(At(QStringLiteral("Photos/a.jpg")), "jpeg"));
         QVERIFY(WriteTestFile(At(QStringLiteral("report.pdf")), "pdf"));
         QVERIFY(WriteTestFile(At(QStringLiteral("Gone.kvlocker")), "locker stand-in"));
+        QVERIFY(QFile::link(At(QStringLiteral("Photos")), At(QStringLiteral("Link"))));
     }
 
     void addPath_data() {
@@ -127,6 +128,10 @@ private slots:
                                  << ""
                                  << ""
                                  << "Path does not exist:\r\n%1/Nothing";
+        QTest::newRow("a link") << "Link"
+                                << ""
+                                << ""
+                                << "A symbolic link cannot be put in a locker.\r\n%1/Link";
     }
     void addPath() {
         QFETCH(QString, Added);
