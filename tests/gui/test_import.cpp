@@ -6,7 +6,9 @@
 #include "UnitMain.h"
 
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -222,6 +224,36 @@ private slots:
         QVERIFY(Messages().isEmpty());
         QCOMPARE(Listed(Window), QStringList{At(QStringLiteral("Plans"))});
         QCOMPARE(Window.ListViewPaths->topLevelItem(0)->text(1), QStringLiteral("Visible"));
+        QVERIFY(!Fs::PathExists(At(QStringLiteral("Plans.kvlocker"))));
+    }
+
+    // A close while the import's chooser is open waits for the import: the window, which deletes
+    // itself on close, outlives it, and the item comes back whole.
+    void closeDuringImport() {
+        TGuiFixture Fixture;
+        GeneralPassword = QStringLiteral("pw");
+        auto* Window = new TfrmMain;
+        Window->setAttribute(Qt::WA_DeleteOnClose);
+        QPointer<TfrmMain> Alive(Window);
+        QString ErrorText;
+        QVERIFY(Window->HidePathIntoLocker(At(QStringLiteral("Plans")), ErrorText));
+        Window->show();
+        QSignalSpy Closed(Window, &TfrmMain::Closed);
+        QVERIFY(ShowInChooser(*Window, FTree.path(), QStringLiteral("Plans.kvlocker")));
+        TModalDriver Driver;
+        Driver.Then([&](QWidget* W) {
+            auto* Dialog = qobject_cast<TfrmOpenLocker*>(W);
+            QVERIFY(Dialog);
+            QVERIFY(!Window->close()); // refused while the import is under way
+            QVERIFY(Dialog->JamShellList1->SelectPath(At(QStringLiteral("Plans.kvlocker"))));
+            Dialog->Button2->click();
+        });
+        DialogSeam::QueueText(QStringLiteral("pw"));
+        Window->btnImportLockerClick();
+        QVERIFY(Alive);
+        QTRY_COMPARE(Closed.count(), 1);
+        QTRY_VERIFY(!Alive);
+        QCOMPARE(ReadTestFile(At(QStringLiteral("Plans/one.txt"))), QByteArray("first"));
         QVERIFY(!Fs::PathExists(At(QStringLiteral("Plans.kvlocker"))));
     }
 
