@@ -10,19 +10,6 @@
 
 namespace {
 
-constexpr char LockerSuffix[] = ".kvlocker";
-
-TWorkflowResult Failed(TOutcome Kind, const QString& Text) {
-    TWorkflowResult Result;
-    Result.Kind = Kind;
-    Result.Text = Text;
-    return Result;
-}
-
-bool Cancelled(const TWorkflowCallbacks& Callbacks) {
-    return Callbacks.Cancel && Callbacks.Cancel();
-}
-
 // A failed locker operation's kind, from what is known without looking at the disk again.
 TOutcome KindOf(const TLockerResult& Result, const TWorkflowCallbacks& Callbacks) {
     if (Cancelled(Callbacks))
@@ -71,9 +58,7 @@ static TWorkflowResult PublishLockerUnguarded(const QString& Source, const QStri
         return Failed(TOutcome::Cancelled, Translate("Operation cancelled by user."));
     Temporary.Commit(Locker.Name, Replace);
     RecoveryCode = Result.RecoveryCode;
-    TWorkflowResult Done;
-    Done.Kind = TOutcome::Done;
-    return Done;
+    return Finished();
 }
 
 static TWorkflowResult HideItemUnguarded(const QString& Path, const QString& Password, bool StrongHide,
@@ -164,8 +149,7 @@ static TWorkflowResult HideItemUnguarded(const QString& Path, const QString& Pas
                           QLatin1String(CrLf) + Kept.mid(0, 10).join(QLatin1String(CrLf)) + NotBack);
     }
     Entry.Finish();
-    TWorkflowResult Done;
-    Done.Kind = TOutcome::Done;
+    TWorkflowResult Done = Finished();
     try {
         SetHiddenAttributes(LockerPath, true, StrongHide);
     } catch (const EKelvarnError& Error) {
@@ -173,17 +157,6 @@ static TWorkflowResult HideItemUnguarded(const QString& Path, const QString& Pas
                        QLatin1String(CrLf) + LockerPath + QLatin1String(CrLf) + Error.Message();
     }
     return Done;
-}
-
-TWorkflowResult GuardedWork(const std::function<TWorkflowResult()>& Work) {
-    try {
-        return Work();
-    } catch (const std::exception& Error) {
-        TWorkflowResult Result;
-        Result.Kind = TOutcome::IoError;
-        Result.Text = ErrorTextOf(Error);
-        return Result;
-    }
 }
 
 TWorkflowResult PublishLocker(const QString& Source, const QString& LockerPath, const QString& Password, bool Replace,

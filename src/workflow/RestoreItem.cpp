@@ -10,24 +10,8 @@
 
 namespace {
 
-constexpr char LockerSuffix[] = ".kvlocker";
-
-TWorkflowResult Failed(TOutcome Kind, const QString& Text) {
-    TWorkflowResult Result;
-    Result.Kind = Kind;
-    Result.Text = Text;
-    return Result;
-}
-
-TWorkflowResult Finished(const QString& ItemPath = QString()) {
-    TWorkflowResult Result;
-    Result.Kind = TOutcome::Done;
-    Result.ItemPath = ItemPath;
-    return Result;
-}
-
 TWorkflowResult ExtractFailed(const TLockerResult& Result, const TWorkflowCallbacks& Callbacks) {
-    if (Callbacks.Cancel && Callbacks.Cancel())
+    if (Cancelled(Callbacks))
         return Failed(TOutcome::Cancelled, Result.MessageText);
     return Failed(Result.WrongSecret ? TOutcome::WrongSecret : TOutcome::Damaged, Result.MessageText);
 }
@@ -149,7 +133,7 @@ static TWorkflowResult RestoreItemUnguarded(const QString& Path, const QString& 
             HideAgain();
             return ExtractFailed(Result, Callbacks);
         }
-        if (Callbacks.Cancel && Callbacks.Cancel()) {
+        if (Cancelled(Callbacks)) {
             Staging.Discard();
             HideAgain();
             return Failed(TOutcome::Cancelled, Translate("Operation cancelled by user."));

@@ -1,5 +1,7 @@
 #include "WorkflowTree.h"
 
+#include "uWorkflow.h"
+
 #include "KelvarnError.h"
 #include "translation.h"
 
@@ -307,4 +309,30 @@ bool HoldsAll(const TDirHandle& Folder, const QString& Name, const QList<TEntryI
     }
     Missing.clear();
     return true;
+}
+
+TWorkflowResult Failed(TOutcome Kind, const QString& Text) {
+    TWorkflowResult Result;
+    Result.Kind = Kind;
+    Result.Text = Text;
+    return Result;
+}
+
+TWorkflowResult Finished(const QString& ItemPath) {
+    TWorkflowResult Result;
+    Result.Kind = TOutcome::Done;
+    Result.ItemPath = ItemPath;
+    return Result;
+}
+
+bool Cancelled(const TWorkflowCallbacks& Callbacks) {
+    return Callbacks.Cancel && Callbacks.Cancel();
+}
+
+TWorkflowResult GuardedWork(const std::function<TWorkflowResult()>& Work) {
+    try {
+        return Work();
+    } catch (const std::exception& Error) {
+        return Failed(TOutcome::IoError, ErrorTextOf(Error));
+    }
 }

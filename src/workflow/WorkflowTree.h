@@ -13,6 +13,16 @@
 // packing, and deletion through held descriptors of exactly what was packed.
 
 inline constexpr char CrLf[] = "\r\n";
+inline constexpr char LockerSuffix[] = ".kvlocker";
+
+struct TWorkflowResult;
+struct TWorkflowCallbacks;
+enum class TOutcome;
+// A result of Kind with Text, and one that is done (with where the item now is).
+TWorkflowResult Failed(TOutcome Kind, const QString& Text);
+TWorkflowResult Finished(const QString& ItemPath = QString());
+// Whether Stop was pressed.
+bool Cancelled(const TWorkflowCallbacks& Callbacks);
 
 // The folder that holds an item, opened once (a link in the path the user named is followed here,
 // and never again), and the item's name in it.
@@ -53,5 +63,4 @@ bool HoldsAll(const TDirHandle& Folder, const QString& Name, const QList<TEntryI
 void SettleLeftoversIn(const TDirHandle& Folder, const QString& Password);
 
 // Work's result, or an error that escaped it as an I/O failure with its message.
-struct TWorkflowResult;
 TWorkflowResult GuardedWork(const std::function<TWorkflowResult()>& Work);

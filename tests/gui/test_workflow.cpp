@@ -39,6 +39,16 @@ bool HiddenInListing(const QString& Path) {
 
 } // namespace
 
+// The next set-password dialog is answered with Password, typed twice, and OK.
+void AnswerNewPassword(TModalDriver& Driver, const QString& Password) {
+    Driver.Then([Password](QWidget* W) {
+        auto* Dialog = qobject_cast<TfrmPasswordSet*>(W);
+        Dialog->Edit1->setText(Password);
+        Dialog->Edit2->setText(Password);
+        Dialog->Button2->click();
+    });
+}
+
 class TestWorkflow : public QObject {
     Q_OBJECT
 
@@ -421,12 +431,7 @@ private slots:
         QVERIFY(WriteTestFile(At(QStringLiteral("two/b")), "b again"));
         DialogSeam::QueueResult(TMsgResult::Cancel);
         TModalDriver Driver;
-        Driver.Then([](QWidget* W) {
-            auto* Dialog = qobject_cast<TfrmPasswordSet*>(W);
-            Dialog->Edit1->setText(QStringLiteral("new"));
-            Dialog->Edit2->setText(QStringLiteral("new"));
-            Dialog->Button2->click();
-        });
+        AnswerNewPassword(Driver, QStringLiteral("new"));
         Window.btnChangePasswordClick();
         QCOMPARE(GeneralPassword, QStringLiteral("old"));
         for (const char* Name : {"a", "b"}) {
@@ -470,12 +475,7 @@ private slots:
         QVERIFY(Window.RestorePathFromLocker(At(QStringLiteral("five/c")), ErrorText));
         Counters.clear();
         TModalDriver Driver;
-        Driver.Then([](QWidget* W) {
-            auto* Dialog = qobject_cast<TfrmPasswordSet*>(W);
-            Dialog->Edit1->setText(QStringLiteral("new"));
-            Dialog->Edit2->setText(QStringLiteral("new"));
-            Dialog->Button2->click();
-        });
+        AnswerNewPassword(Driver, QStringLiteral("new"));
         Window.btnChangePasswordClick();
         QCOMPARE(GeneralPassword, QStringLiteral("new"));
         QVERIFY2(CountsUp(Counters, 0, 6), qPrintable(Counters.join(' ')));
