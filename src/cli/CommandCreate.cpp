@@ -18,13 +18,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-
-bool IsSameOrInside(const QString& Path, const QString& Folder) {
-    return Path == Folder || Path.startsWith(Folder.endsWith(QLatin1Char('/')) ? Folder : Folder + QLatin1Char('/'));
-}
-
-} // namespace
+namespace {} // namespace
 
 int RunCreate(const TCliArguments& Args) {
     const QString Source = CleanCliPath(Args.Operands.at(0));
@@ -41,7 +35,7 @@ int RunCreate(const TCliArguments& Args) {
     const QString SourceReal = QFileInfo(Source).canonicalFilePath();
     const QString LockerFolderReal = QFileInfo(LockerFolder).canonicalFilePath();
     // A locker inside its own source would pack itself while growing.
-    if (Fs::DirectoryExists(Source) && IsSameOrInside(LockerFolderReal, SourceReal))
+    if (Fs::DirectoryExists(Source) && Fs::IsSameOrInside(LockerFolderReal, SourceReal))
         return ReportFailure(QStringLiteral("The locker cannot be written inside the folder it packs."));
     if (Fs::PathExists(Locker)) {
         if (Fs::DirectoryExists(Locker))

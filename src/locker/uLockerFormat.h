@@ -167,6 +167,11 @@ int32_t StoredAttributes(uint32_t Attributes, bool IsDir);
 // on Windows, so a folder keeps what its mode says.
 uint32_t RestoredMode(int32_t Attributes, bool IsDir);
 
+// A reason and the item it concerns, on a line of its own, as every engine message puts them.
+inline QString WithItem(const QString& Reason, const QString& Item) {
+    return Reason + QStringLiteral("\r\n") + Item;
+}
+
 // A name from a locker as it may be shown: control characters (and those that reorder text) escaped
 // as \xNN or \u{NNNN}, and a long name cut to its first MaxShownChars characters followed by "...".
 QString PrintableName(const QString& Name);

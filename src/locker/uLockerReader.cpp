@@ -30,10 +30,6 @@ constexpr QChar Cr = QLatin1Char('\r');
 constexpr int64_t WriteBackMinimum = 128 * 1024;
 constexpr QChar Lf = QLatin1Char('\n');
 
-QString WithItem(const QString& Reason, const QString& Item) {
-    return Reason + Cr + Lf + Item;
-}
-
 // The clear header, with a payload that fits in the file: a longer one fails now rather than after
 // a key derivation.
 TLockerHeader ReadHeader(TFileStream& Stream) {

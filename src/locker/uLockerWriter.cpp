@@ -25,10 +25,6 @@ constexpr uint64_t ProgressIntervalMs = 120;
 constexpr QChar Cr = QLatin1Char('\r');
 constexpr QChar Lf = QLatin1Char('\n');
 
-QString WithItem(const QString& Reason, const QString& Item) {
-    return Reason + Cr + Lf + Item;
-}
-
 [[noreturn]] void RaiseNotPackable(const QString& Path, mode_t Mode) {
     if (S_ISLNK(Mode))
         throw EKelvarnError(WithItem(Translate("A symbolic link cannot be put in a locker."), Path));
@@ -50,26 +46,18 @@ QString WithItem(const QString& Reason, const QString& Item) {
         WithItem(Translate("This path is too long or too deeply nested to be stored in a locker."), Path));
 }
 
-bool IsSameOrInside(const QString& Path, const QString& Folder) {
-    if (Path.isEmpty() || Folder.isEmpty())
-        return false;
-    if (Path == Folder)
-        return true;
-    return Path.startsWith(Folder.endsWith(QLatin1Char('/')) ? Folder : Folder + QLatin1Char('/'));
-}
-
 // The locker is written only after the walk; if it were the source or inside it, writing it would
 // change the source.
 void CheckLockerOutsideSource(const QString& LockerFile, const QString& Root) {
     const QString LockerFull = Fs::FullPath(LockerFile);
-    bool Inside = IsSameOrInside(LockerFull, Root);
+    bool Inside = Fs::IsSameOrInside(LockerFull, Root);
     if (!Inside) {
         const QFileInfo Locker(LockerFull);
         const QString FolderReal = QFileInfo(Locker.path()).canonicalFilePath();
         const QString RootReal = QFileInfo(Root).canonicalFilePath();
         if (!FolderReal.isEmpty() && !RootReal.isEmpty())
-            Inside = IsSameOrInside(FolderReal + QLatin1Char('/') + Locker.fileName(), RootReal) ||
-                     IsSameOrInside(FolderReal, RootReal);
+            Inside = Fs::IsSameOrInside(FolderReal + QLatin1Char('/') + Locker.fileName(), RootReal) ||
+                     Fs::IsSameOrInside(FolderReal, RootReal);
     }
     if (Inside)
         throw EKelvarnError(

@@ -20,8 +20,8 @@ class QTreeWidgetItem;
 
 // The main window: the list of protected paths with their states, the toolbar, the menus and the
 // bottom strip with Change Password, progress and Stop. The list's rules live in PathRules, the
-// enabling rule in ButtonRules and the file helpers in PathFileOps; this class wires them to the
-// controls.
+// enabling rule in ButtonRules and the hide and restore transaction in the workflow below; this
+// class wires them to the controls.
 class TfrmMain : public QMainWindow {
     Q_OBJECT
 

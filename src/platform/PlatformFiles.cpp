@@ -203,6 +203,14 @@ QString Fs::FullPath(const QString& Path) {
     return QLatin1Char('/') + Parts.join(QLatin1Char('/'));
 }
 
+bool Fs::IsSameOrInside(const QString& Path, const QString& Folder) {
+    if (Path.isEmpty() || Folder.isEmpty())
+        return false;
+    if (Path == Folder)
+        return true;
+    return Path.startsWith(Folder.endsWith(QLatin1Char('/')) ? Folder : Folder + QLatin1Char('/'));
+}
+
 bool Fs::ForceDirectories(const QString& Path) {
     const QString Full = Fs::FullPath(Path);
     if (Full.isEmpty()) {

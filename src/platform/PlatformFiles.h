@@ -70,6 +70,8 @@ QList<TDirEntry> ListFolder(const QString& Folder);
 // Absolute, lexically normalised (no ".", "..", doubled or trailing "/"); links are not resolved.
 // An empty path gives an empty text.
 QString FullPath(const QString& Path);
+// Whether Path is Folder or lies below it, by the text of both (full paths; links not resolved).
+bool IsSameOrInside(const QString& Path, const QString& Folder);
 // Creates Path and its missing parents; true when the folder exists afterwards (errno kept
 // otherwise). As with mkdir -p, a link to a folder counts as the folder.
 bool ForceDirectories(const QString& Path);

@@ -1,6 +1,8 @@
 // render_screenshots: shows the program's windows in each language on a real display (xcb, under
 // a window manager) and saves each, title bar included, as a PNG for the documentation, through
-// xwininfo and ImageMagick's import. script/screenshots runs it under a private Xvfb.
+// xwininfo and ImageMagick's import: the main window idle, during a batch and with its Language
+// menu open, the conflict prompt, the About box, the import chooser and the password dialogs.
+// script/screenshots runs it under a private Xvfb.
 //
 // Usage: render_screenshots --out DIR --fixture DIR --catalogue DIR [--languages en,de,ar,cn]
 //   --fixture   an empty or missing folder to fill with the listed paths; it stands for a user's
@@ -31,8 +33,11 @@
 #include <QFontDatabase>
 #include <QImage>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QProcess>
+#include <QProgressBar>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QThread>
@@ -90,7 +95,8 @@ void HideFolder(const QString& Folder) {
         Die(QStringLiteral("cannot remove ") + Folder);
 }
 
-// The rows of the main window: folders and a file of a home, two of them hidden in lockers.
+// The rows of the main window: folders and a file of a home, two of them hidden in lockers; five,
+// so that a batch over all of them reads "2/5".
 QStringList MakeFixture(const QString& Home) {
     // Never anyone's real files: the folder is made here or is empty.
     if (!QDir(Home).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot))
@@ -105,13 +111,15 @@ QStringList MakeFixture(const QString& Home) {
     WriteFile(Passport, QByteArray(3072, 'p'));
     const QString Diary = Home + QStringLiteral("/Diary");
     WriteFile(Diary + QStringLiteral("/2025-03.txt"), "A quiet month.\n");
+    const QString Holiday = Home + QStringLiteral("/Videos/Holiday 2024");
+    WriteFile(Holiday + QStringLiteral("/harbour.mp4"), QByteArray(8192, 'v'));
     // A locker whose path is no longer listed: what Import Locker is for.
     const QString Letters = Home + QStringLiteral("/Documents/Old letters");
     WriteFile(Letters + QStringLiteral("/1998.txt"), "Dear Anna,\n");
     HideFolder(Family);
     HideFolder(Diary);
     HideFolder(Letters);
-    return {Tax, Family, Passport, Diary};
+    return {Tax, Family, Passport, Diary, Holiday};
 }
 
 void UseLanguage(const QString& Code) {
@@ -156,9 +164,9 @@ bool IsFramed(WId Window) {
     return false;
 }
 
-// Shows Window, waits until the window manager has framed and activated it, and saves what the
-// screen shows of it, frame and title bar included.
-void Capture(QWidget* Window, const QString& File) {
+// Shows Window and waits until the window manager has framed and activated it and its contents
+// are painted; its X window.
+WId ShowFramed(QWidget* Window, const QString& File) {
     // The pointer goes to a corner no window covers, so that nothing shows a hover highlight.
     if (const QScreen* Screen = QGuiApplication::primaryScreen())
         QCursor::setPos(Screen->geometry().bottomRight());
@@ -175,12 +183,51 @@ void Capture(QWidget* Window, const QString& File) {
         Note(QStringLiteral("note: the window for ") + File + QStringLiteral(" did not become active"));
     // The frame and the contents are painted after the last of these events.
     Settle(400);
-    RunTool(QStringLiteral("/usr/bin/import"),
-            {QStringLiteral("-frame"), QStringLiteral("-window"), QString::number(Id), File});
+    return Id;
+}
+
+void CheckPicture(const QString& File) {
     const QImage Shot(File);
     if (Shot.isNull())
         Die(QStringLiteral("no picture in ") + File);
     Note(QStringLiteral("wrote %1 (%2x%3)").arg(File).arg(Shot.width()).arg(Shot.height()));
+}
+
+// Saves what the screen shows of Window, frame and title bar included.
+void Capture(QWidget* Window, const QString& File) {
+    const WId Id = ShowFramed(Window, File);
+    RunTool(QStringLiteral("/usr/bin/import"),
+            {QStringLiteral("-frame"), QStringLiteral("-window"), QString::number(Id), File});
+    CheckPicture(File);
+}
+
+// Open menus are windows of their own, outside the main window's frame: the whole screen is saved
+// and cut to the frame and the menus together.
+void CaptureWithMenus(const QWidget& Window, const QList<const QWidget*>& Menus, const QString& File) {
+    QRect Area = Window.frameGeometry();
+    for (const QWidget* Menu : Menus)
+        Area = Area.united(Menu->geometry());
+    const QString Screen = File + QStringLiteral(".screen.png");
+    RunTool(QStringLiteral("/usr/bin/import"), {QStringLiteral("-window"), QStringLiteral("root"), Screen});
+    const QImage Whole(Screen);
+    QFile::remove(Screen);
+    if (Whole.isNull())
+        Die(QStringLiteral("no picture of the screen for ") + File);
+    Area = Area.intersected(Whole.rect());
+    if (Area.isEmpty() || !Whole.copy(Area).save(File))
+        Die(QStringLiteral("cannot write ") + File);
+    CheckPicture(File);
+}
+
+// Opens Tools and its Language submenu as a click on each would.
+void OpenLanguageMenu(TfrmMain& Main, const QString& File) {
+    Main.menuBar()->setActiveAction(Main.ools1->menuAction());
+    if (!WaitUntil([&Main] { return Main.ools1->isVisible(); }, 5000))
+        Die(QStringLiteral("the Tools menu did not open for ") + File);
+    Main.ools1->setActiveAction(Main.mmLanguage->menuAction());
+    if (!WaitUntil([&Main] { return Main.mmLanguage->isVisible(); }, 5000))
+        Die(QStringLiteral("the Language menu did not open for ") + File);
+    Settle(400);
 }
 
 // The About box's text, as the main window's About command composes it.
@@ -192,6 +239,20 @@ QString AboutText(TfrmMain& Main) {
     DialogSeam::Remove();
     if (Shown.size() != 1 || Shown.first().What != TShownDialog::Message)
         Die(QStringLiteral("the About command showed no message box"));
+    return Shown.first().Text;
+}
+
+// The conflict prompt's text for Path, as the restore composes it when the item and its locker
+// both exist.
+QString ConflictText(TfrmMain& Main, const QString& Path) {
+    DialogSeam::Install();
+    DialogSeam::ClearShown();
+    Main.AskRestoreConflict(Path);
+    const QList<TShownDialog> Shown = DialogSeam::Shown();
+    DialogSeam::Remove();
+    if (Shown.size() != 1 || Shown.first().What != TShownDialog::Message ||
+        Shown.first().Buttons != TMsgButtons::YesNoCancel)
+        Die(QStringLiteral("the conflict prompt showed no Yes/No/Cancel box"));
     return Shown.first().Text;
 }
 
@@ -211,6 +272,33 @@ void RenderLanguage(const QString& Code, const QStringList& Rows, const QString&
                     .arg(Rows.size()));
         Main.ListViewPaths->setCurrentItem(Main.ListViewPaths->topLevelItem(0));
         Capture(&Main, Out + QStringLiteral("/main") + Suffix);
+
+        {
+            const QString File = Out + QStringLiteral("/language") + Suffix;
+            ShowFramed(&Main, File);
+            OpenLanguageMenu(Main, File);
+            CaptureWithMenus(Main, {Main.ools1, Main.mmLanguage}, File);
+            Main.mmLanguage->hide();
+            Main.ools1->hide();
+        }
+
+        const std::unique_ptr<QMessageBox> Conflict = MakeMessageBox(
+            ConflictText(Main, Rows.at(1)), TMsgKind::Warning, TMsgButtons::YesNoCancel);
+        Capture(Conflict.get(), Out + QStringLiteral("/conflict") + Suffix);
+        Conflict->hide();
+
+        {
+            // A batch over every row, staged at its second item: the work itself would make the
+            // picture depend on timing. After the idle views: the counter stays once a batch ends.
+            Main.ListViewPaths->setCurrentItem(Main.ListViewPaths->topLevelItem(1));
+            Main.BeginBusy(static_cast<int>(Rows.size()));
+            Main.FCurrentItemIndex = 2;
+            Main.UpdateProgressText();
+            Main.ProgressBar1->setValue(Main.ProgressBar1->maximum() * 2 / 5);
+            Capture(&Main, Out + QStringLiteral("/progress") + Suffix);
+            Main.EndBusy();
+            Main.ListViewPaths->setCurrentItem(Main.ListViewPaths->topLevelItem(0));
+        }
 
         const std::unique_ptr<QMessageBox> About =
             MakeMessageBox(AboutText(Main), TMsgKind::Information, TMsgButtons::OK);

@@ -1,10 +1,10 @@
 #include "GuiTestSupport.h"
 #include "KelvarnError.h"
-#include "PathFileOps.h"
 #include "PathRules.h"
 #include "PlatformFiles.h"
 #include "TestFiles.h"
 #include "UnitMain.h"
+#include "uWorkflow.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -422,27 +422,6 @@ private slots:
         for (int I = 5; I <= 7; ++I)
             QVERIFY(Lines.at(I).endsWith(QLatin1Char(' ')));
         QCOMPARE(Window.windowTitle(), QStringLiteral("NVL Kelvarn 2.3"));
-    }
-
-    void deletePathStaysInsideTheTree() {
-        TGuiFixture Fixture;
-        QVERIFY(WriteTestFile(At(QStringLiteral("outside/keep.txt")), "keep"));
-        QVERIFY(WriteTestFile(At(QStringLiteral("victim/sub/secret")), "data", 0444));
-        QVERIFY(QFile::link(At(QStringLiteral("outside")), At(QStringLiteral("victim/sub/link"))));
-        QVERIFY(QFile::link(At(QStringLiteral("outside/keep.txt")), At(QStringLiteral("victim/filelink"))));
-        ::chmod(Enc(At(QStringLiteral("victim/sub"))).constData(), 0555);
-        SetHiddenAttributes(At(QStringLiteral("victim/sub/secret")), true, false);
-        DeletePath(At(QStringLiteral("victim")));
-        QVERIFY(!Fs::PathExists(At(QStringLiteral("victim"))));
-        QCOMPARE(ReadTestFile(At(QStringLiteral("outside/keep.txt"))), QByteArray("keep"));
-        // A read-only, hidden file goes too, and so does the .hidden entry that hid it.
-        QVERIFY(WriteTestFile(At(QStringLiteral("ro.txt")), "x", 0444));
-        SetHiddenAttributes(At(QStringLiteral("ro.txt")), true, true);
-        QVERIFY(Fs::GetFileAttributes(At(QStringLiteral("ro.txt"))) & Attr::Hidden);
-        QVERIFY(TryDeletePath(At(QStringLiteral("ro.txt"))));
-        QVERIFY(!Fs::PathExists(At(QStringLiteral("ro.txt"))));
-        QVERIFY(!ReadTestFile(At(QStringLiteral(".hidden"))).contains("ro.txt"));
-        QVERIFY(TryDeletePath(At(QStringLiteral("never-there"))));
     }
 
     void setHiddenAttributesReports() {
