@@ -424,5 +424,88 @@ diff -r "$WORK/original" "$DATA" >&2 || fail "the folder came back different"
     fail "names, permissions or sizes came back different"
 echo "ok f2: after a new start and the password, the folder came back byte for byte"
 
+# --- g. Closing the window while Remove unhides a large folder -----------------------------------
+
+# One digest of the names, permissions, sizes and contents below a folder.
+tree_digest() {
+    (cd "$1" && find . -printf '%p %m %s\n' | LC_ALL=C sort && find . -type f -print0 | LC_ALL=C sort -z | xargs -0 sha256sum) |
+        sha256sum
+}
+
+STEP="preparing a large folder"
+BIG="$WORK/home/Large archive"
+mkdir -p "$BIG/parts" "$BIG/notes"
+# Enough that the restore lasts a moment (a second or two here) while the close comes in.
+for I in $(seq 1 12); do head -c 32M /dev/urandom >"$BIG/parts/part-$I.bin"; done
+head -c 8M /dev/urandom | (cd "$BIG/notes" && split -b 4K -a 4 - note-) || fail "could not make the small files"
+BIG_DIGEST="$(tree_digest "$BIG")"
+
+STEP="adding the large folder and hiding it"
+start_unlocked remove
+REMOVER=$APP_PID
+MAIN_WINDOW=$WINDOW
+choose_menu_item 0 0
+wait_for_window "$REMOVER" "Select folder to add"
+focus_window "$WINDOW"
+type_text "$BIG"
+press Return
+wait_until "$STEP_TIMEOUT" has_no_window "$REMOVER" "Select folder to add" || fail "the folder chooser stayed open"
+focus_window "$MAIN_WINDOW"
+# A click on the list's empty part below the rows gives it the keyboard. Without a current row
+# the first key selects the first one, whatever the key; End then goes to the folder just added.
+read -r MAIN_W MAIN_H <<<"$(window_size "$MAIN_WINDOW")"
+xdotool mousemove --window "$MAIN_WINDOW" $((MAIN_W / 2)) $((MAIN_H / 2)) click 1
+press Down End
+settings_stamp() { stat -c '%i %.9Y' "$SETTINGS" 2>/dev/null; }
+BEFORE_HIDE="$(settings_stamp)"
+choose_menu_item 1 0
+# The batch has ended once it saves the list, after the rows show their new states; a key pressed
+# before that would be handled inside the batch's last steps.
+big_hidden() { [ -f "$BIG.kvlocker" ] && [ ! -e "$BIG" ] && [ "$(settings_stamp)" != "$BEFORE_HIDE" ]; }
+wait_until "$STEP_TIMEOUT" big_hidden || fail "the large folder was not turned into its locker"
+has_no_window "$REMOVER" "$BOX_TITLE" || fail "a message box appeared while hiding"
+
+STEP="removing the large folder's row (File > Remove, Delete)"
+press Delete
+wait_for_window "$REMOVER" "$BOX_TITLE"
+focus_window "$WINDOW"
+shot remove-confirm
+press Return
+restore_under_way() {
+    [ -n "$(find "$WORK/home" -maxdepth 1 -name '.kvlocker-staging-*' -print -quit)" ] || [ -d "$BIG" ]
+}
+wait_until "$STEP_TIMEOUT" restore_under_way || fail "the restore did not begin"
+[ -d "$BIG" ] && CLOSED_WHILE="after the restore had put the folder back" || CLOSED_WHILE="during the restore"
+
+STEP="closing the window $CLOSED_WHILE"
+wmctrl -F -c "$MAIN_TITLE" || fail "wmctrl found no window '$MAIN_TITLE' to close"
+ended_or_box() { process_ended "$REMOVER" || has_window "$REMOVER" "$BOX_TITLE"; }
+wait_until "$STEP_TIMEOUT" ended_or_box || fail "the program neither ended nor said anything after the close"
+if process_running "$REMOVER"; then
+    # The stopped restore is reported; the window closes once the report is read.
+    wait_for_window "$REMOVER" "$BOX_TITLE"
+    shot remove-stopped
+    echo "   the stopped restore was reported in a message box"
+    focus_window "$WINDOW"
+    press Return
+fi
+expect_exit "$REMOVER" 0
+[ -z "$(find "$WORK/home" -maxdepth 1 -name '.kvlocker-*' -print -quit)" ] ||
+    fail "a staging folder or a temporary file was left behind"
+if [ -d "$BIG" ]; then
+    [ ! -e "$BIG.kvlocker" ] || fail "both the folder and its locker are there"
+    [ "$(tree_digest "$BIG")" = "$BIG_DIGEST" ] || fail "the folder came back different"
+    OUTCOME="the folder came back whole"
+else
+    [ -f "$BIG.kvlocker" ] || fail "neither the folder nor its locker is there"
+    KVLOCKER="$(dirname "$APP")/kvlocker"
+    if [ -x "$KVLOCKER" ]; then
+        printf '%s\n' "$PASSWORD" | "$KVLOCKER" verify --password-stdin "$BIG.kvlocker" >"$WORK/verify.log" 2>&1 ||
+            { cat "$WORK/verify.log" >&2; fail "the locker left behind does not verify"; }
+    fi
+    OUTCOME="the folder stayed in its locker"
+fi
+echo "ok g: closed $CLOSED_WHILE; the program ended with status 0 and $OUTCOME"
+
 PASSED=1
 echo "PASS"

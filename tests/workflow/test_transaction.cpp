@@ -4,6 +4,7 @@
 #include "uWorkflow.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -110,6 +111,16 @@ class TestTransaction : public QObject {
         QTemporaryDir Scratch;
         const TLockerResult Result = ExtractLocker(Folder + QStringLiteral("/Data.kvlocker"), Scratch.path(), Password);
         return Result.Success && TreeSnapshot(Scratch.path() + QStringLiteral("/Data"), false) == FOriginal;
+    }
+
+    // Hides the item in a process of its own that ends at Step; its exit status.
+    int HideKilledAt(const QByteArray& Step) {
+        QProcess Helper;
+        Helper.setProcessChannelMode(QProcess::ForwardedChannels);
+        Helper.start(QStringLiteral(KELVARN_TRANSACTION_HELPER), {FItem, Password, QString::fromLatin1(Step)});
+        if (!Helper.waitForFinished(60000) || Helper.exitStatus() != QProcess::NormalExit)
+            return -1;
+        return Helper.exitCode();
     }
 
 private slots:
@@ -322,18 +333,7 @@ private slots:
         QFETCH(QByteArray, Step);
         QFETCH(bool, ItemBack);
         MakeFixture();
-        const pid_t Child = ::fork();
-        if (Child == 0) {
-            SetFileStepHookForTest([&](const char* At, const QString&) {
-                if (Step == At)
-                    ::_exit(9);
-            });
-            HideItem(FItem, Password, false);
-            ::_exit(0);
-        }
-        int Status = 0;
-        QCOMPARE(::waitpid(Child, &Status, 0), Child);
-        QCOMPARE(WEXITSTATUS(Status), 9);
+        QCOMPARE(HideKilledAt(Step), 9);
         QVERIFY(!QFileInfo::exists(FItem));
         QVERIFY(!PrivateEntry(FBox, "aside").isEmpty());
         SettleLeftovers(FBox, Password);
@@ -347,17 +347,7 @@ private slots:
     // The item set aside comes back even when the locker cannot be verified.
     void unverifiedDeletionIsUndone() {
         MakeFixture();
-        const pid_t Child = ::fork();
-        if (Child == 0) {
-            SetFileStepHookForTest([](const char* At, const QString&) {
-                if (QByteArray(At) == "Hide:delete")
-                    ::_exit(9);
-            });
-            HideItem(FItem, Password, false);
-            ::_exit(0);
-        }
-        int Status = 0;
-        QCOMPARE(::waitpid(Child, &Status, 0), Child);
+        QCOMPARE(HideKilledAt("Hide:delete"), 9);
         SettleLeftovers(FBox, QStringLiteral("not the password"));
         QCOMPARE(TreeSnapshot(FItem, false), FOriginal);
     }
