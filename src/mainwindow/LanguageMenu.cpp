@@ -25,6 +25,10 @@ QString QtLocaleNameFor(const QString& Code) {
 }
 
 void ApplyQtTranslation(const QString& Code) {
+    // Numbers, dates and file types (the chooser's "bytes", month names, "unknown") follow the
+    // default locale.
+    QLocale::setDefault(
+        QLocale(Code.isEmpty() || Code == QLatin1String("en") ? QStringLiteral("en_US") : QtLocaleNameFor(Code)));
     static QTranslator* Installed = nullptr;
     if (Installed) {
         QCoreApplication::removeTranslator(Installed);

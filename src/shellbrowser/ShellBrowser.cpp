@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QLocale>
 #include <QRegularExpression>
 #include <QSortFilterProxyModel>
 
@@ -21,6 +22,19 @@ public:
     TShellFileList::TAddItemHook Hook;
 
     void Refilter() { invalidateFilter(); }
+
+    // Sizes and dates in the chosen language's own forms; the model writes them with the system's.
+    QVariant data(const QModelIndex& Index, int Role) const override {
+        if (Role == Qt::DisplayRole && (Index.column() == 1 || Index.column() == 3)) {
+            auto* Model = static_cast<QFileSystemModel*>(sourceModel());
+            const QModelIndex Source = mapToSource(Index);
+            if (Index.column() == 3)
+                return QLocale().toString(Model->lastModified(Source), QLocale::ShortFormat);
+            if (!Model->isDir(Source))
+                return QLocale().formattedDataSize(Model->size(Source));
+        }
+        return QSortFilterProxyModel::data(Index, Role);
+    }
 
 protected:
     bool filterAcceptsRow(int Row, const QModelIndex& SourceParent) const override {
@@ -66,6 +80,9 @@ TShellFileList::TShellFileList(QWidget* Parent)
     sortByColumn(0, Qt::AscendingOrder);
     header()->setStretchLastSection(false);
     header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    // Size, type and date as wide as what they show, in every language; the name takes the rest.
+    for (int Column = 1; Column < 4; ++Column)
+        header()->setSectionResizeMode(Column, QHeaderView::ResizeToContents);
     connect(this, &QTreeView::activated, this, &TShellFileList::ItemActivated);
     connect(FModel, &QFileSystemModel::directoryLoaded, this, [this](const QString& Loaded) {
         if (Loaded == FFolder)

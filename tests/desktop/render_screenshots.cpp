@@ -301,8 +301,8 @@ void RenderLanguage(const QString& Code, const QStringList& Rows, const QString&
             Main.ools1->hide();
         }
 
-        const std::unique_ptr<QMessageBox> Conflict = MakeMessageBox(
-            ConflictText(Main, Rows.at(1)), TMsgKind::Warning, TMsgButtons::YesNoCancel);
+        const std::unique_ptr<QMessageBox> Conflict =
+            MakeMessageBox(ConflictText(Main, Rows.at(1)), TMsgKind::Warning, TMsgButtons::YesNoCancel);
         Capture(Conflict.get(), Out + QStringLiteral("/conflict") + Suffix);
         Conflict->hide();
 
