@@ -250,9 +250,12 @@ void TPayloadReader::RunAhead() {
         const int N = static_cast<int>(std::min<int64_t>(FCapacity, FLength - Fetched));
         std::exception_ptr Error;
         try {
-            // The MAC is the slowest step: the caller's thread decrypts, so that this one only
-            // reads and MACs.
-            FetchPiece(Piece, N, false);
+            // The MAC is the slowest step: the caller's thread decrypts, and MACs under a second
+            // key, so that this one only reads and MACs under the first. A wrong secret, where
+            // both keys are checked and nothing is decrypted, then costs the two MACs side by side.
+            FStream.ReadBuffer(Piece, N);
+            if (FMac)
+                FMac->Update(Piece, N);
         } catch (...) {
             Error = std::current_exception();
         }
@@ -296,6 +299,8 @@ void TPayloadReader::Refill() {
     A.Ready.pop_front();
     A.Held = Piece;
     Guard.unlock();
+    if (FOtherMac)
+        FOtherMac->Update(Piece, N);
     if (!A.Drain)
         FTransform.Transform(Piece, N);
     FBuffer = Piece;
