@@ -106,14 +106,21 @@ private:
 bool IsLockerFileName(const QString& Path);
 
 // Progress and cancel helpers shared by the writer and the reader.
-void NotifyProgress(const TLockerProgressProc& Progress, const QString& Path, int64_t Done, int64_t Total);
-// Reports at most about every 120 ms, or sooner after 8 MiB of progress; the first report
-// (LastDone < 0) and reports at the ends (Done <= 0, Done >= Total) always go through.
-void NotifyProgressThrottled(const TLockerProgressProc& Progress, const QString& Path, int64_t Done, int64_t Total,
-                             uint64_t& LastTick, int64_t& LastDone);
-// The same with the tick count given (milliseconds), for callers that already read the clock.
-void NotifyProgressThrottledAt(const TLockerProgressProc& Progress, const QString& Path, int64_t Done, int64_t Total,
-                               uint64_t& LastTick, int64_t& LastDone, uint64_t Now);
+// The one throttle of progress reports: at most about every 120 ms, or sooner after 8 MiB of
+// progress; the first report and those at the ends (Done <= 0, Done >= Total) always go through.
+// The caller's window then handles events no more often than that.
+class TProgressThrottle {
+public:
+    explicit TProgressThrottle(const TLockerProgressProc& Progress) : FProgress(Progress) {}
+    void Report(const QString& Path, int64_t Done, int64_t Total);
+    // The same with the tick count given (milliseconds).
+    void ReportAt(const QString& Path, int64_t Done, int64_t Total, uint64_t Now);
+
+private:
+    const TLockerProgressProc& FProgress;
+    uint64_t FLastTick = 0;
+    int64_t FLastDone = -1;
+};
 // Monotonic milliseconds.
 uint64_t LockerTickCount();
 // Raises "Operation cancelled by user." (translated) when Cancel answers true.

@@ -27,7 +27,7 @@ public:
             FSmall.Abandon();
             throw;
         }
-        NotifyProgress(FProgress, FLockerFile, FLength, FLength);
+        FThrottle.Report(FLockerFile, FLength, FLength);
     }
 
 private:
@@ -49,7 +49,7 @@ private:
             FRoot = FState.Stage->Folder().CreateFolder(RootName, 0700);
             FState.FolderModes.insert(QString(), 0700); // until the locker says otherwise
         }
-        NotifyProgress(FProgress, FLockerFile, FReader.Consumed(), FLength);
+        FThrottle.Report(FLockerFile, FReader.Consumed(), FLength);
 
         for (int32_t Index = 0; Index < Count; ++Index) {
             CheckCancel();
@@ -72,7 +72,7 @@ private:
             const QStringList Parts = RootIsFolder ? ComponentsOf(Rel) : QStringList{RootName};
             const QString Target =
                 RootIsFolder ? (Parts.isEmpty() ? Shown : Shown + QLatin1Char('/') + JoinLocal(Parts)) : Shown;
-            NotifyProgressThrottled(FProgress, Target, FReader.Consumed(), FLength, FLastTick, FLastDone);
+            FThrottle.Report(Target, FReader.Consumed(), FLength);
             if (IsDir) {
                 if (!Parts.isEmpty())
                     FolderAt(Parts, Parts.size(), Target);
@@ -147,7 +147,7 @@ private:
                 const char* Piece = FReader.Next(Size - Done, Got);
                 std::memcpy(Data.data() + Done, Piece, static_cast<size_t>(Got));
                 Done += Got;
-                NotifyProgressThrottled(FProgress, Target, FReader.Consumed(), FLength, FLastTick, FLastDone);
+                FThrottle.Report(Target, FReader.Consumed(), FLength);
             }
             FFlush.Written(Size);
             FSmall.Hand(std::move(Out), std::move(Data), Mode);
@@ -164,7 +164,7 @@ private:
             Out->StartWriteBack(Offset, Got);
             FFlush.WrittenBack(*Out, Offset, Got);
             Remaining -= Got;
-            NotifyProgressThrottled(FProgress, Target, FReader.Consumed(), FLength, FLastTick, FLastDone);
+            FThrottle.Report(Target, FReader.Consumed(), FLength);
         }
         // The file is new, so it carries no system attribute and is hidden only by its name or by a
         // ".hidden" list among the restored data: only the permissions are left to set.
@@ -183,8 +183,7 @@ private:
     TBackgroundFlush FFlush{FState.Stage->Folder().Fd()};
     TSmallFileWriter FSmall;
     bool FCancelled = false;
-    uint64_t FLastTick = 0;
-    int64_t FLastDone = -1;
+    TProgressThrottle FThrottle{FProgress};
 };
 
 } // namespace

@@ -94,8 +94,8 @@ struct TWriteState {
 // size always equals the data that follows it; a file that ends early, grows or is rewritten in the
 // meantime fails the operation rather than yield a locker that differs from the source.
 void CopyFileEntry(TEntryInfo& Entry, const QString& Item, const TDirHandle& Parent, const QString& Name,
-                   TPayloadWriter& Writer, const TLockerProgressProc& Progress, const TLockerCancelFunc& Cancel,
-                   int64_t& Done, int64_t& Total, uint64_t& LastTick, int64_t& LastDone) {
+                   TPayloadWriter& Writer, TProgressThrottle& Throttle, const TLockerCancelFunc& Cancel, int64_t& Done,
+                   int64_t& Total) {
     // The file the walk listed, and no other: one swapped for a link or another file since then is
     // refused rather than followed to wherever it leads.
     struct stat Opened;
@@ -134,13 +134,13 @@ void CopyFileEntry(TEntryInfo& Entry, const QString& Item, const TDirHandle& Par
             RaiseChanged(Item);
         Writer.Commit(static_cast<int>(Got));
         Copied += Got;
-        NotifyProgressThrottled(Progress, Item, Done + Copied, Total, LastTick, LastDone);
+        Throttle.Report(Item, Done + Copied, Total);
     }
     if (StampOf(In.Handle(), Item) != Before)
         RaiseChanged(Item);
     In.Close();
     Done += Entry.Size;
-    NotifyProgress(Progress, Item, Done, Total);
+    Throttle.Report(Item, Done, Total);
 }
 
 } // namespace
@@ -151,29 +151,22 @@ uint64_t LockerTickCount() {
             .count());
 }
 
-void NotifyProgress(const TLockerProgressProc& Progress, const QString& Path, int64_t Done, int64_t Total) {
-    if (Progress)
-        Progress(Path, Done, Total);
-}
-
-void NotifyProgressThrottledAt(const TLockerProgressProc& Progress, const QString& Path, int64_t Done, int64_t Total,
-                               uint64_t& LastTick, int64_t& LastDone, uint64_t Now) {
-    if (!Progress)
+void TProgressThrottle::ReportAt(const QString& Path, int64_t Done, int64_t Total, uint64_t Now) {
+    if (!FProgress)
         return;
     if (Done > 0 && Done < Total) {
-        const int64_t Step = LastDone < 0 ? ProgressStepBytes : Done - LastDone;
-        if (Step < ProgressStepBytes && Now - LastTick < ProgressIntervalMs)
+        const int64_t Step = FLastDone < 0 ? ProgressStepBytes : Done - FLastDone;
+        if (Step < ProgressStepBytes && Now - FLastTick < ProgressIntervalMs)
             return;
     }
-    Progress(Path, Done, Total);
-    LastDone = Done;
-    LastTick = Now;
+    FProgress(Path, Done, Total);
+    FLastDone = Done;
+    FLastTick = Now;
 }
 
-void NotifyProgressThrottled(const TLockerProgressProc& Progress, const QString& Path, int64_t Done, int64_t Total,
-                             uint64_t& LastTick, int64_t& LastDone) {
-    if (Progress)
-        NotifyProgressThrottledAt(Progress, Path, Done, Total, LastTick, LastDone, LockerTickCount());
+void TProgressThrottle::Report(const QString& Path, int64_t Done, int64_t Total) {
+    if (FProgress)
+        ReportAt(Path, Done, Total, LockerTickCount());
 }
 
 void CheckCancelled(const TLockerCancelFunc& Cancel) {
@@ -351,9 +344,8 @@ QString WriteLocker(TSource& Src, TFileStream& Stream, const QString& Password, 
     Writer.PutByte(Src.RootIsFolder ? 1 : 0);
     Writer.PutInt32(static_cast<int32_t>(Entries.size()));
     int64_t Done = Writer.Total();
-    uint64_t LastTick = 0;
-    int64_t LastDone = -1;
-    NotifyProgress(Progress, Source, Done, Total);
+    TProgressThrottle Throttle(Progress);
+    Throttle.Report(Source, Done, Total);
 
     // The folders along the current entry's path, open; the walk lists a folder before its content,
     // so an entry's parent is always among them.
@@ -361,8 +353,7 @@ QString WriteLocker(TSource& Src, TFileStream& Stream, const QString& Password, 
     for (TEntryInfo& Entry : Entries) {
         CheckCancelled(Cancel);
         if (!Src.RootIsFolder) {
-            CopyFileEntry(Entry, Src.Root, Src.Parent, Src.RootName, Writer, Progress, Cancel, Done, Total, LastTick,
-                          LastDone);
+            CopyFileEntry(Entry, Src.Root, Src.Parent, Src.RootName, Writer, Throttle, Cancel, Done, Total);
             continue;
         }
         if (Entry.RelativePath.isEmpty()) {
@@ -384,13 +375,13 @@ QString WriteLocker(TSource& Src, TFileStream& Stream, const QString& Password, 
         if (Entry.IsDir) {
             PutEntryRecord(Writer, Entry);
             Done += EntryRecordSize(Entry);
-            NotifyProgressThrottled(Progress, Item, Done, Total, LastTick, LastDone);
+            Throttle.Report(Item, Done, Total);
             struct stat Now;
             if (!Parent.StatChild(Parts.last(), Now) || !S_ISDIR(Now.st_mode) || IdentityOf(Now) != Entry.Identity)
                 RaiseChanged(Item);
             Open.emplace_back(Parts.last(), Parent.OpenFolder(Parts.last(), &Entry.Identity));
         } else {
-            CopyFileEntry(Entry, Item, Parent, Parts.last(), Writer, Progress, Cancel, Done, Total, LastTick, LastDone);
+            CopyFileEntry(Entry, Item, Parent, Parts.last(), Writer, Throttle, Cancel, Done, Total);
         }
     }
     Writer.Flush();

@@ -18,10 +18,6 @@
 namespace {
 
 constexpr int BarMaximum = 1000;
-// A tree of many small files reports once per file; drawing and handling events that often would
-// cost more than the files themselves. Stop is still seen within this time.
-constexpr qint64 ProgressIntervalMs = 50;
-
 void ProcessMessages() {
     QCoreApplication::processEvents();
 }
@@ -33,7 +29,6 @@ void TfrmMain::BeginBusy(int N) {
     FStopRequested = false;
     FTotalItems = N;
     FCurrentItemIndex = 0;
-    FProgressShown.invalidate();
     ProgressBar1->setEnabled(true);
     ProgressBar1->setVisible(true);
     lblStatus->setEnabled(true);
@@ -71,9 +66,8 @@ void TfrmMain::UpdateProgressText() {
 }
 
 void TfrmMain::ReportProgress(const QString& /*ItemPath*/, int64_t Done, int64_t Total) {
-    if (Done < Total && FProgressShown.isValid() && FProgressShown.elapsed() < ProgressIntervalMs)
-        return;
-    FProgressShown.start();
+    // The engine reports no more often than its throttle lets it, so each report is drawn and the
+    // events (Stop among them) are handled.
     double Value = 0;
     if (Total > 0)
         Value = std::nearbyint(static_cast<double>(Done) / static_cast<double>(Total) * ProgressBar1->maximum());

@@ -2,7 +2,6 @@
 
 #include "uWorkflow.h"
 
-#include <QElapsedTimer>
 #include <QMainWindow>
 
 #include <cstdint>
@@ -79,8 +78,6 @@ public:
     // Busy state of the batch commands.
     bool FBusy = false;
     bool FStopRequested = false;
-    // Since the display was last brought up to date and events handled during work.
-    QElapsedTimer FProgressShown;
     int FCurrentItemIndex = 0;
     int FTotalItems = 0;
 

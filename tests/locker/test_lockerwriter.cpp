@@ -612,27 +612,22 @@ private slots:
     void throttle() {
         QList<int64_t> Calls;
         const TLockerProgressProc Progress = [&](const QString&, int64_t Done, int64_t) { Calls.append(Done); };
-        uint64_t LastTick = 0;
-        int64_t LastDone = -1;
+        TProgressThrottle Throttle(Progress);
         const uint64_t Now = 1000000;
         const int64_t Total = 100 << 20;
-        NotifyProgressThrottledAt(Progress, "p", 10, Total, LastTick, LastDone, Now);                   // first: always
-        NotifyProgressThrottledAt(Progress, "p", 20, Total, LastTick, LastDone, Now + 50);              // held back
-        NotifyProgressThrottledAt(Progress, "p", 30, Total, LastTick, LastDone, Now + 120);             // 120 ms passed
-        NotifyProgressThrottledAt(Progress, "p", 30 + (8 << 20), Total, LastTick, LastDone, Now + 121); // 8 MiB
-        NotifyProgressThrottledAt(Progress, "p", 31 + (8 << 20), Total, LastTick, LastDone, Now + 122); // held back
-        NotifyProgressThrottledAt(Progress, "p", Total, Total, LastTick, LastDone, Now + 122);          // the end
-        NotifyProgressThrottledAt(Progress, "p", 0, Total, LastTick, LastDone, Now + 122);              // the start
+        Throttle.ReportAt("p", 10, Total, Now);                   // first: always
+        Throttle.ReportAt("p", 20, Total, Now + 50);              // held back
+        Throttle.ReportAt("p", 30, Total, Now + 120);             // 120 ms passed
+        Throttle.ReportAt("p", 30 + (8 << 20), Total, Now + 121); // 8 MiB
+        Throttle.ReportAt("p", 31 + (8 << 20), Total, Now + 122); // held back
+        Throttle.ReportAt("p", Total, Total, Now + 122);          // the end
+        Throttle.ReportAt("p", 0, Total, Now + 122);              // the start
+        Throttle.ReportAt("p", 1, Total, Now + 123);              // held back: just reported
         QCOMPARE(Calls, (QList<int64_t>{10, 30, 30 + (8 << 20), Total, 0}));
-        QCOMPARE(LastDone, 0);
-        QCOMPARE(LastTick, Now + 122);
 
-        uint64_t Tick = 7;
-        int64_t Done = -1;
-        NotifyProgressThrottled(nullptr, "p", 5, 10, Tick, Done);
-        NotifyProgress(nullptr, "p", 5, 10);
-        QCOMPARE(Tick, uint64_t(7));
-        QCOMPARE(Done, int64_t(-1));
+        const TLockerProgressProc None;
+        TProgressThrottle Silent(None);
+        Silent.Report("p", 5, 10); // no callback, nothing to call
     }
 
     void cancelCheckAndAttributes() {
