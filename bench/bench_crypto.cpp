@@ -1,6 +1,6 @@
 // Our primitives side by side with OpenSSL's on the same machine, in the same run.
-#include "uCryptoProvider.h"
-#include "uSecurityUtils.h"
+#include "crypto/uCryptoProvider.h"
+#include "crypto/uSecurityUtils.h"
 
 #include <benchmark/benchmark.h>
 #include <openssl/evp.h>

@@ -4,8 +4,8 @@
 // The trees are generated once per process under /tmp (or in $KELVARN_BENCH_TREES, kept for reuse,
 // which is how script/bench-engine times tar on the very same files).
 
-#include "PlatformDirHandle.h"
-#include "uLocker.h"
+#include "platform/PlatformDirHandle.h"
+#include "locker/uLocker.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,5 +1,5 @@
 #include "LockerCorpus.h"
-#include "uLocker.h"
+#include "locker/uLocker.h"
 
 #include <QByteArray>
 #include <QDir>

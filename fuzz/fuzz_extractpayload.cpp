@@ -1,7 +1,7 @@
 #include "LockerCorpus.h"
-#include "PlatformDirHandle.h"
-#include "PlatformFiles.h"
-#include "uLocker.h"
+#include "platform/PlatformDirHandle.h"
+#include "platform/PlatformFiles.h"
+#include "locker/uLocker.h"
 
 #include <QByteArray>
 #include <QDir>

@@ -1,8 +1,8 @@
 #include "GoldenLockers.h"
 #include "LockerCorpus.h"
-#include "uCryptoProvider.h"
-#include "uLockerFormat.h"
-#include "uSecurityUtils.h"
+#include "crypto/uCryptoProvider.h"
+#include "locker/uLockerFormat.h"
+#include "crypto/uSecurityUtils.h"
 
 #include <QCoreApplication>
 #include <QDir>

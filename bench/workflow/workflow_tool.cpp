@@ -2,12 +2,12 @@
 // do, and reports how long it took and how much of that was the flush to disk.
 // Usage: kelvarn_workflow hide|restore PATH   (password in KELVARN_BENCH_PASSWORD)
 // Prints: "<op> total_ms=<ms> flush_ms=<ms>" on standard output; status 0 on success.
-#include "AppIcons.h"
-#include "DialogSeam.h"
-#include "PlatformDirHandle.h"
-#include "PlatformEnvironment.h"
-#include "UnitMain.h"
-#include "uSettings.h"
+#include "mainwindow/AppIcons.h"
+#include "dialogs/DialogSeam.h"
+#include "platform/PlatformDirHandle.h"
+#include "platform/PlatformEnvironment.h"
+#include "mainwindow/UnitMain.h"
+#include "settings/uSettings.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

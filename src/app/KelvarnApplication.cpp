@@ -1,7 +1,7 @@
-#include "KelvarnApplication.h"
+#include "app/KelvarnApplication.h"
 
-#include "DialogSeam.h"
-#include "KelvarnError.h"
+#include "dialogs/DialogSeam.h"
+#include "platform/KelvarnError.h"
 
 TKelvarnApplication::TKelvarnApplication(int& Argc, char** Argv) : QApplication(Argc, Argv) {}
 

@@ -1,21 +1,21 @@
-#include "StartupSequence.h"
+#include "app/StartupSequence.h"
 
-#include "AppIcons.h"
-#include "DialogSeam.h"
-#include "KelvarnError.h"
-#include "LanguageDirection.h"
-#include "OpenLockerFileDialog.h"
-#include "PlatformEnvironment.h"
-#include "UnitMain.h"
-#include "UnitPassword.h"
-#include "VisualStyle.h"
-#include "translation.h"
+#include "mainwindow/AppIcons.h"
+#include "dialogs/DialogSeam.h"
+#include "platform/KelvarnError.h"
+#include "mainwindow/LanguageDirection.h"
+#include "mainwindow/OpenLockerFileDialog.h"
+#include "platform/PlatformEnvironment.h"
+#include "mainwindow/UnitMain.h"
+#include "dialogs/UnitPassword.h"
+#include "app/VisualStyle.h"
+#include "translation/translation.h"
 #if KELVARN_UPDATE_CHECK
-#include "uNewVersionCheck.h"
-#include "uNewVersionForm.h"
+#include "update/uNewVersionCheck.h"
+#include "update/uNewVersionForm.h"
 #endif
-#include "uPasswordSet.h"
-#include "uSettings.h"
+#include "dialogs/uPasswordSet.h"
+#include "settings/uSettings.h"
 
 #include <QApplication>
 #include <QEventLoop>

@@ -1,7 +1,7 @@
-#include "VisualStyle.h"
+#include "app/VisualStyle.h"
 
-#include "DialogSeam.h"
-#include "translation.h"
+#include "dialogs/DialogSeam.h"
+#include "translation/translation.h"
 
 #include <QApplication>
 #include <QFile>

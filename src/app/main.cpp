@@ -1,9 +1,9 @@
 // nvlkelvarn: the desktop program. Everything but the process set-up is in the start-up sequence.
-#include "KelvarnApplication.h"
-#include "ProcessHardening.h"
-#include "SingleInstance.h"
-#include "StartupSequence.h"
-#include "UnitMain.h"
+#include "app/KelvarnApplication.h"
+#include "platform/ProcessHardening.h"
+#include "app/SingleInstance.h"
+#include "app/StartupSequence.h"
+#include "mainwindow/UnitMain.h"
 
 #include <QWidget>
 

@@ -1,5 +1,5 @@
-#include "CliArguments.h"
-#include "CliCommands.h"
+#include "cli/CliArguments.h"
+#include "cli/CliCommands.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "CliInterrupt.h"
+#include "cli/CliInterrupt.h"
 
 #include <csignal>
 #include <initializer_list>

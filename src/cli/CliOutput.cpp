@@ -1,5 +1,5 @@
-#include "CliCommands.h"
-#include "uLockerFormat.h"
+#include "cli/CliCommands.h"
+#include "locker/uLockerFormat.h"
 
 #include <QDir>
 #include <QFileInfo>

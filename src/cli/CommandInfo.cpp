@@ -1,6 +1,6 @@
-#include "CliCommands.h"
-#include "KelvarnError.h"
-#include "LockerHeaderInfo.h"
+#include "cli/CliCommands.h"
+#include "platform/KelvarnError.h"
+#include "cli/LockerHeaderInfo.h"
 
 int RunInfo(const TCliArguments& Args) {
     const QString Locker = CleanCliPath(Args.Operands.at(0));

@@ -1,11 +1,11 @@
-#include "CliCommands.h"
-#include "CliInterrupt.h"
-#include "KelvarnError.h"
-#include "PlatformFiles.h"
-#include "ProgressBar.h"
-#include "SecretPrompt.h"
-#include "uLocker.h"
-#include "uSecurityUtils.h"
+#include "cli/CliCommands.h"
+#include "cli/CliInterrupt.h"
+#include "platform/KelvarnError.h"
+#include "platform/PlatformFiles.h"
+#include "cli/ProgressBar.h"
+#include "cli/SecretPrompt.h"
+#include "locker/uLocker.h"
+#include "crypto/uSecurityUtils.h"
 
 int RunVerify(const TCliArguments& Args) {
     const QString Locker = CleanCliPath(Args.Operands.at(0));

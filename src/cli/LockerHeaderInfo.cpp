@@ -1,8 +1,8 @@
-#include "LockerHeaderInfo.h"
+#include "cli/LockerHeaderInfo.h"
 
-#include "KelvarnError.h"
-#include "PlatformFiles.h"
-#include "uLockerFormat.h"
+#include "platform/KelvarnError.h"
+#include "platform/PlatformFiles.h"
+#include "locker/uLockerFormat.h"
 
 TLockerHeaderInfo ReadLockerHeaderInfo(const QString& LockerFile) {
     if (!Fs::FileExists(LockerFile))

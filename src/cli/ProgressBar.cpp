@@ -1,6 +1,6 @@
-#include "ProgressBar.h"
+#include "cli/ProgressBar.h"
 
-#include "CliInterrupt.h"
+#include "cli/CliInterrupt.h"
 
 #include <algorithm>
 #include <cstdio>

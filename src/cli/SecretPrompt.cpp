@@ -1,8 +1,8 @@
-#include "SecretPrompt.h"
+#include "cli/SecretPrompt.h"
 
-#include "CliInterrupt.h"
-#include "KelvarnError.h"
-#include "uSecurityUtils.h"
+#include "cli/CliInterrupt.h"
+#include "platform/KelvarnError.h"
+#include "crypto/uSecurityUtils.h"
 
 #include <QByteArray>
 

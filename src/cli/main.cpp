@@ -1,8 +1,8 @@
-#include "CliArguments.h"
-#include "CliCommands.h"
-#include "CliInterrupt.h"
-#include "PlatformEnvironment.h"
-#include "ProcessHardening.h"
+#include "cli/CliArguments.h"
+#include "cli/CliCommands.h"
+#include "cli/CliInterrupt.h"
+#include "platform/PlatformEnvironment.h"
+#include "platform/ProcessHardening.h"
 
 #include <QCoreApplication>
 

@@ -1,4 +1,4 @@
-#include "Sha256Core.h"
+#include "crypto/Sha256Core.h"
 
 namespace Sha256Core {
 

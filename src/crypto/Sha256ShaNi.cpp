@@ -1,6 +1,6 @@
 // SHA-256 on the x86 SHA extensions. Compiled for every x86 build through function target
 // attributes and only called after the CPU has been checked.
-#include "Sha256Core.h"
+#include "crypto/Sha256Core.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 

@@ -1,6 +1,6 @@
-#include "uCryptoProvider.h"
+#include "crypto/uCryptoProvider.h"
 
-#include "KelvarnError.h"
+#include "platform/KelvarnError.h"
 
 #include <openssl/core_names.h>
 #include <openssl/err.h>

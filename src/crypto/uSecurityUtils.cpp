@@ -1,7 +1,7 @@
-#include "uSecurityUtils.h"
+#include "crypto/uSecurityUtils.h"
 
-#include "KelvarnError.h"
-#include "Sha256Core.h"
+#include "platform/KelvarnError.h"
+#include "crypto/Sha256Core.h"
 
 #include <cerrno>
 #include <cstring>

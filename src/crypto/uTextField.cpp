@@ -1,7 +1,7 @@
-#include "uTextField.h"
+#include "crypto/uTextField.h"
 
-#include "KelvarnError.h"
-#include "uSecurityUtils.h"
+#include "platform/KelvarnError.h"
+#include "crypto/uSecurityUtils.h"
 
 namespace TextField {
 

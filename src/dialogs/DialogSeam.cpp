@@ -1,8 +1,8 @@
-#include "DialogSeam.h"
-#include "TextRules.h"
+#include "dialogs/DialogSeam.h"
+#include "dialogs/TextRules.h"
 
-#include "PlatformEnvironment.h"
-#include "translation.h"
+#include "platform/PlatformEnvironment.h"
+#include "translation/translation.h"
 
 #include <QApplication>
 #include <QDesktopServices>

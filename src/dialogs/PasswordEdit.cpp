@@ -1,4 +1,4 @@
-#include "PasswordEdit.h"
+#include "dialogs/PasswordEdit.h"
 
 #include <QApplication>
 #include <QLineEdit>

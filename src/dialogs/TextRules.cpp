@@ -1,4 +1,4 @@
-#include "TextRules.h"
+#include "dialogs/TextRules.h"
 
 #include <QStringList>
 

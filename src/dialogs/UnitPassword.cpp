@@ -1,9 +1,9 @@
-#include "UnitPassword.h"
+#include "dialogs/UnitPassword.h"
 
-#include "DialogSeam.h"
-#include "PasswordEdit.h"
-#include "TextRules.h"
-#include "translation.h"
+#include "dialogs/DialogSeam.h"
+#include "dialogs/PasswordEdit.h"
+#include "dialogs/TextRules.h"
+#include "translation/translation.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>

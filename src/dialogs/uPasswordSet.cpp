@@ -1,9 +1,9 @@
-#include "uPasswordSet.h"
+#include "dialogs/uPasswordSet.h"
 
-#include "DialogSeam.h"
-#include "PasswordEdit.h"
-#include "TextRules.h"
-#include "translation.h"
+#include "dialogs/DialogSeam.h"
+#include "dialogs/PasswordEdit.h"
+#include "dialogs/TextRules.h"
+#include "translation/translation.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,6 +1,6 @@
-#include "THttpClient.h"
+#include "http/THttpClient.h"
 
-#include "KelvarnError.h"
+#include "platform/KelvarnError.h"
 
 #include <QEventLoop>
 #include <QIODevice>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "uCryptoProvider.h"
-#include "uLockerFormat.h"
+#include "crypto/uCryptoProvider.h"
+#include "locker/uLockerFormat.h"
 
 #include <QString>
 

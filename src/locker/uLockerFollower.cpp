@@ -1,6 +1,6 @@
 // The check that reads a new locker back behind its writer.
-#include "uLockerFollower.h"
-#include "uLockerReading.h"
+#include "locker/uLockerFollower.h"
+#include "locker/uLockerReading.h"
 
 using namespace LockerReading;
 

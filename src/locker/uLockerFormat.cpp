@@ -1,10 +1,10 @@
-#include "uLockerFormat.h"
-#include "uSideBySide.h"
+#include "locker/uLockerFormat.h"
+#include "locker/uSideBySide.h"
 
-#include "KelvarnError.h"
-#include "translation.h"
-#include "uSecurityUtils.h"
-#include "uTextField.h"
+#include "platform/KelvarnError.h"
+#include "translation/translation.h"
+#include "crypto/uSecurityUtils.h"
+#include "crypto/uTextField.h"
 
 #include <QtEndian>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "PlatformFiles.h"
-#include "uCryptoProvider.h"
+#include "platform/PlatformFiles.h"
+#include "crypto/uCryptoProvider.h"
 
 #include <QByteArray>
 #include <QList>

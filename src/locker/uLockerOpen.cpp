@@ -1,5 +1,5 @@
 // Opening a locker to check it: the header, the password slot and one authenticated pass.
-#include "uLockerReading.h"
+#include "locker/uLockerReading.h"
 
 using namespace LockerReading;
 

@@ -1,10 +1,10 @@
 // The payload's threaded pipelines: the writer that encrypts, MACs and writes each piece on a
 // thread of its own while the caller fills the next, and the reader that reads and MACs ahead.
-#include "uLockerFormat.h"
-#include "uSideBySide.h"
+#include "locker/uLockerFormat.h"
+#include "locker/uSideBySide.h"
 
-#include "KelvarnError.h"
-#include "uTextField.h"
+#include "platform/KelvarnError.h"
+#include "crypto/uTextField.h"
 
 #include <QtEndian>
 

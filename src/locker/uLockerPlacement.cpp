@@ -1,6 +1,6 @@
 // Placement: a staged tree moved, exchanged or merged into its folder, and its folders given their
 // stored modes.
-#include "uLockerReading.h"
+#include "locker/uLockerReading.h"
 
 using namespace LockerReading;
 

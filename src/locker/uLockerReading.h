@@ -3,14 +3,14 @@
 // What the opening, extraction, placement and follower code of the reader share: the header read
 // with its bounds, the slots, the authenticated pass, the checks of the payload's first fields, and
 // the state of a staging extraction. Internal to the engine.
-#include "uLocker.h"
+#include "locker/uLocker.h"
 
-#include "KelvarnError.h"
-#include "PlatformDirHandle.h"
-#include "translation.h"
-#include "uSecurityUtils.h"
-#include "uSideBySide.h"
-#include "uTextField.h"
+#include "platform/KelvarnError.h"
+#include "platform/PlatformDirHandle.h"
+#include "translation/translation.h"
+#include "crypto/uSecurityUtils.h"
+#include "locker/uSideBySide.h"
+#include "crypto/uTextField.h"
 
 #include <QFileInfo>
 #include <QHash>

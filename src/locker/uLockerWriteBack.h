@@ -2,7 +2,7 @@
 
 // How an extraction gets what it writes onto the disk without waiting for it: a background flush and
 // a writer of small files, each on a thread of its own. Internal to the engine.
-#include "uLockerReading.h"
+#include "locker/uLockerReading.h"
 
 namespace LockerReading {
 

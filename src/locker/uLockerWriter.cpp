@@ -1,11 +1,11 @@
-#include "uLocker.h"
-#include "uLockerFollower.h"
+#include "locker/uLocker.h"
+#include "locker/uLockerFollower.h"
 
-#include "KelvarnError.h"
-#include "PlatformDirHandle.h"
-#include "translation.h"
-#include "uSecurityUtils.h"
-#include "uSideBySide.h"
+#include "platform/KelvarnError.h"
+#include "platform/PlatformDirHandle.h"
+#include "translation/translation.h"
+#include "crypto/uSecurityUtils.h"
+#include "locker/uSideBySide.h"
 
 #include <QFileInfo>
 

@@ -1,4 +1,4 @@
-#include "uSideBySide.h"
+#include "locker/uSideBySide.h"
 
 #include <exception>
 #include <system_error>

@@ -1,4 +1,4 @@
-#include "AppIcons.h"
+#include "mainwindow/AppIcons.h"
 
 #include <QDir>
 

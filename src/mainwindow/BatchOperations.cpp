@@ -1,9 +1,9 @@
 // The four batch commands, the busy state with its progress display, and Stop.
-#include "DialogSeam.h"
-#include "KelvarnError.h"
-#include "TextRules.h"
-#include "UnitMain.h"
-#include "translation.h"
+#include "dialogs/DialogSeam.h"
+#include "platform/KelvarnError.h"
+#include "dialogs/TextRules.h"
+#include "mainwindow/UnitMain.h"
+#include "translation/translation.h"
 
 #include <QApplication>
 #include <QCoreApplication>

@@ -1,4 +1,4 @@
-#include "ButtonRules.h"
+#include "mainwindow/ButtonRules.h"
 
 TCommandStates CommandStatesFor(bool Busy, bool Selected, int Count) {
     TCommandStates States;

@@ -1,12 +1,12 @@
 // Change Password: a new application password, and every locker in the list re-made under it.
-#include "DialogSeam.h"
-#include "KelvarnError.h"
-#include "PathRules.h"
-#include "PlatformFiles.h"
-#include "UnitMain.h"
-#include "translation.h"
-#include "uPasswordSet.h"
-#include "uSettings.h"
+#include "dialogs/DialogSeam.h"
+#include "platform/KelvarnError.h"
+#include "mainwindow/PathRules.h"
+#include "platform/PlatformFiles.h"
+#include "mainwindow/UnitMain.h"
+#include "translation/translation.h"
+#include "dialogs/uPasswordSet.h"
+#include "settings/uSettings.h"
 
 #include <QProgressBar>
 #include <QTreeWidget>

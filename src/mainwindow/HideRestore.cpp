@@ -1,10 +1,10 @@
 // One listed path into its locker, and back: the transaction lives below the window, which shows
 // its results.
-#include "DialogSeam.h"
-#include "UnitMain.h"
-#include "translation.h"
-#include "uSettings.h"
-#include "uWorkflow.h"
+#include "dialogs/DialogSeam.h"
+#include "mainwindow/UnitMain.h"
+#include "translation/translation.h"
+#include "settings/uSettings.h"
+#include "workflow/uWorkflow.h"
 
 #include <QCheckBox>
 

@@ -1,12 +1,12 @@
 // A locker whose path was lost from the list, unpacked beside itself and listed again.
-#include "DialogSeam.h"
-#include "KelvarnError.h"
-#include "OpenLockerFileDialog.h"
-#include "ShellBrowser.h"
-#include "UnitMain.h"
-#include "translation.h"
-#include "uLocker.h"
-#include "uWorkflow.h"
+#include "dialogs/DialogSeam.h"
+#include "platform/KelvarnError.h"
+#include "mainwindow/OpenLockerFileDialog.h"
+#include "shellbrowser/ShellBrowser.h"
+#include "mainwindow/UnitMain.h"
+#include "translation/translation.h"
+#include "locker/uLocker.h"
+#include "workflow/uWorkflow.h"
 
 #include <QApplication>
 

@@ -1,7 +1,7 @@
 // The Language menu: one checkable item per catalogue column, in the language's own name.
-#include "LanguageDirection.h"
-#include "UnitMain.h"
-#include "translation.h"
+#include "mainwindow/LanguageDirection.h"
+#include "mainwindow/UnitMain.h"
+#include "translation/translation.h"
 
 #include <QAction>
 #include <QActionGroup>

@@ -1,6 +1,6 @@
 // The window's controls and menus, top to bottom: toolbar strip, path list, bottom strip.
-#include "AppIcons.h"
-#include "UnitMain.h"
+#include "mainwindow/AppIcons.h"
+#include "mainwindow/UnitMain.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -1,7 +1,7 @@
-#include "OpenLockerFileDialog.h"
+#include "mainwindow/OpenLockerFileDialog.h"
 
-#include "ShellBrowser.h"
-#include "translation.h"
+#include "shellbrowser/ShellBrowser.h"
+#include "translation/translation.h"
 
 #include <QDir>
 #include <QFileInfo>

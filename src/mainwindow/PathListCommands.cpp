@@ -1,13 +1,13 @@
 // The path list: adding, removing, statuses, saving, and which commands are offered.
-#include "ButtonRules.h"
-#include "DialogSeam.h"
-#include "KelvarnError.h"
-#include "PathRules.h"
-#include "PlatformFiles.h"
-#include "TextRules.h"
-#include "UnitMain.h"
-#include "translation.h"
-#include "uSettings.h"
+#include "mainwindow/ButtonRules.h"
+#include "dialogs/DialogSeam.h"
+#include "platform/KelvarnError.h"
+#include "mainwindow/PathRules.h"
+#include "platform/PlatformFiles.h"
+#include "dialogs/TextRules.h"
+#include "mainwindow/UnitMain.h"
+#include "translation/translation.h"
+#include "settings/uSettings.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -1,9 +1,9 @@
-#include "PathRules.h"
+#include "mainwindow/PathRules.h"
 
-#include "KelvarnError.h"
-#include "PlatformFiles.h"
-#include "TextRules.h"
-#include "translation.h"
+#include "platform/KelvarnError.h"
+#include "platform/PlatformFiles.h"
+#include "dialogs/TextRules.h"
+#include "translation/translation.h"
 
 QString ListedPathFor(const QString& Path) {
     if (TrimBlanks(Path).isEmpty() || Path.contains(QChar(0)))

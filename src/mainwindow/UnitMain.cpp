@@ -1,11 +1,11 @@
-#include "UnitMain.h"
-#include "TextRules.h"
+#include "mainwindow/UnitMain.h"
+#include "dialogs/TextRules.h"
 
-#include "AppIcons.h"
-#include "DialogSeam.h"
-#include "PlatformEnvironment.h"
-#include "translation.h"
-#include "uSettings.h"
+#include "mainwindow/AppIcons.h"
+#include "dialogs/DialogSeam.h"
+#include "platform/PlatformEnvironment.h"
+#include "translation/translation.h"
+#include "settings/uSettings.h"
 
 #include <QAction>
 #include <QCheckBox>

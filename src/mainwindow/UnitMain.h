@@ -1,6 +1,6 @@
 #pragma once
 
-#include "uWorkflow.h"
+#include "workflow/uWorkflow.h"
 
 #include <QMainWindow>
 

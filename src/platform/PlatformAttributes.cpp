@@ -1,8 +1,8 @@
-#include "PlatformFiles.h"
+#include "platform/PlatformFiles.h"
 
-#include "KelvarnError.h"
-#include "PlatformDirHandle.h"
-#include "PlatformFilesInternal.h"
+#include "platform/KelvarnError.h"
+#include "platform/PlatformDirHandle.h"
+#include "platform/PlatformFilesInternal.h"
 
 #include <QFile>
 #include <QList>

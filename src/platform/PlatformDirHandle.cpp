@@ -1,8 +1,8 @@
-#include "PlatformDirHandle.h"
+#include "platform/PlatformDirHandle.h"
 
-#include "KelvarnError.h"
-#include "PlatformFilesInternal.h"
-#include "PlatformJournal.h"
+#include "platform/KelvarnError.h"
+#include "platform/PlatformFilesInternal.h"
+#include "platform/PlatformJournal.h"
 
 #include <QFile>
 #include <QRandomGenerator>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "PlatformFiles.h"
-#include "PlatformJournal.h"
+#include "platform/PlatformFiles.h"
+#include "platform/PlatformJournal.h"
 
 #include <QList>
 #include <QString>

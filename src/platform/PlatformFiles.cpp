@@ -1,7 +1,7 @@
-#include "PlatformFiles.h"
+#include "platform/PlatformFiles.h"
 
-#include "KelvarnError.h"
-#include "PlatformFilesInternal.h"
+#include "platform/KelvarnError.h"
+#include "platform/PlatformFilesInternal.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,7 +2,7 @@
 
 // Helpers shared by the file-layer sources; not part of the layer's interface.
 
-#include "PlatformFiles.h"
+#include "platform/PlatformFiles.h"
 
 #include <QByteArray>
 #include <QList>

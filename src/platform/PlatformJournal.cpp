@@ -1,8 +1,8 @@
-#include "PlatformJournal.h"
+#include "platform/PlatformJournal.h"
 
-#include "KelvarnError.h"
-#include "PlatformDirHandle.h"
-#include "PlatformEnvironment.h"
+#include "platform/KelvarnError.h"
+#include "platform/PlatformDirHandle.h"
+#include "platform/PlatformEnvironment.h"
 
 #include <QDir>
 #include <QFile>

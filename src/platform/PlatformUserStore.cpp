@@ -1,7 +1,7 @@
-#include "PlatformUserStore.h"
+#include "platform/PlatformUserStore.h"
 
-#include "KelvarnError.h"
-#include "PlatformEnvironment.h"
+#include "platform/KelvarnError.h"
+#include "platform/PlatformEnvironment.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "encryptor.h"
+#include "settings/encryptor.h"
 
 void InvertStreamBytes(TSettingsStream& Stream) {
     QByteArray& Bytes = Stream.Bytes();

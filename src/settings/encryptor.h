@@ -1,6 +1,6 @@
 #pragma once
 
-#include "uSettingsStream.h"
+#include "settings/uSettingsStream.h"
 
 #include <QString>
 

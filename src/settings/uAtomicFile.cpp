@@ -1,6 +1,6 @@
-#include "uAtomicFile.h"
+#include "settings/uAtomicFile.h"
 
-#include "KelvarnError.h"
+#include "platform/KelvarnError.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,10 +1,10 @@
-#include "uSettings.h"
+#include "settings/uSettings.h"
 
-#include "KelvarnError.h"
-#include "PlatformEnvironment.h"
-#include "translation.h"
-#include "uSecurityUtils.h"
-#include "uTextField.h"
+#include "platform/KelvarnError.h"
+#include "platform/PlatformEnvironment.h"
+#include "translation/translation.h"
+#include "crypto/uSecurityUtils.h"
+#include "crypto/uTextField.h"
 
 #include <QDir>
 

@@ -1,11 +1,11 @@
-#include "uSettings.h"
+#include "settings/uSettings.h"
 
-#include "KelvarnError.h"
-#include "PlatformFiles.h"
-#include "encryptor.h"
-#include "translation.h"
-#include "uAtomicFile.h"
-#include "uSecurityUtils.h"
+#include "platform/KelvarnError.h"
+#include "platform/PlatformFiles.h"
+#include "settings/encryptor.h"
+#include "translation/translation.h"
+#include "settings/uAtomicFile.h"
+#include "crypto/uSecurityUtils.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
-#include "encryptor.h"
+#include "settings/encryptor.h"
 
-#include "KelvarnError.h"
-#include "translation.h"
-#include "uSettings.h"
+#include "platform/KelvarnError.h"
+#include "translation/translation.h"
+#include "settings/uSettings.h"
 
 #include <QFile>
 

@@ -1,7 +1,7 @@
-#include "uSettingsStream.h"
+#include "settings/uSettingsStream.h"
 
-#include "KelvarnError.h"
-#include "uSecurityUtils.h"
+#include "platform/KelvarnError.h"
+#include "crypto/uSecurityUtils.h"
 
 #include <algorithm>
 #include <cstring>

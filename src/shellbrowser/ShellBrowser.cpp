@@ -1,4 +1,4 @@
-#include "ShellBrowser.h"
+#include "shellbrowser/ShellBrowser.h"
 
 #include <QCompleter>
 #include <QDir>

@@ -1,7 +1,7 @@
-#include "translation.h"
+#include "translation/translation.h"
 
-#include "PlatformEnvironment.h"
-#include "PlatformUserStore.h"
+#include "platform/PlatformEnvironment.h"
+#include "platform/PlatformUserStore.h"
 
 #include <QDir>
 #include <QFile>

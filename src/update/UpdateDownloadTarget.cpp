@@ -1,8 +1,8 @@
-#include "UpdateDownloadTarget.h"
+#include "update/UpdateDownloadTarget.h"
 
-#include "KelvarnError.h"
-#include "PlatformEnvironment.h"
-#include "PlatformFiles.h"
+#include "platform/KelvarnError.h"
+#include "platform/PlatformEnvironment.h"
+#include "platform/PlatformFiles.h"
 
 #include <QDir>
 #include <QFile>

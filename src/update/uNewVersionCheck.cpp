@@ -1,8 +1,8 @@
-#include "uNewVersionCheck.h"
+#include "update/uNewVersionCheck.h"
 
-#include "PlatformEnvironment.h"
-#include "THttpClient.h"
-#include "translation.h"
+#include "platform/PlatformEnvironment.h"
+#include "http/THttpClient.h"
+#include "translation/translation.h"
 
 #include <QBuffer>
 

@@ -1,13 +1,13 @@
-#include "uNewVersionForm.h"
+#include "update/uNewVersionForm.h"
 
-#include "AppIcons.h"
-#include "DialogSeam.h"
-#include "KelvarnError.h"
-#include "PlatformEnvironment.h"
-#include "THttpClient.h"
-#include "UpdateDownloadTarget.h"
-#include "translation.h"
-#include "uNewVersionCheck.h"
+#include "mainwindow/AppIcons.h"
+#include "dialogs/DialogSeam.h"
+#include "platform/KelvarnError.h"
+#include "platform/PlatformEnvironment.h"
+#include "http/THttpClient.h"
+#include "update/UpdateDownloadTarget.h"
+#include "translation/translation.h"
+#include "update/uNewVersionCheck.h"
 
 #include <QCoreApplication>
 #include <QFile>

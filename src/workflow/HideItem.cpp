@@ -1,10 +1,10 @@
 // One item into its locker: packed, checked and published; then taken out of its place in one
 // rename, compared with what was packed, and only then deleted, through held descriptors.
-#include "uWorkflow.h"
+#include "workflow/uWorkflow.h"
 
-#include "KelvarnError.h"
-#include "WorkflowTree.h"
-#include "translation.h"
+#include "platform/KelvarnError.h"
+#include "workflow/WorkflowTree.h"
+#include "translation/translation.h"
 
 #include <sys/stat.h>
 

@@ -1,10 +1,10 @@
 // A locker back into its item: extracted out of sight, put in place in one step, and the locker
 // deleted only while its name still leads to the very file that was decrypted.
-#include "uWorkflow.h"
+#include "workflow/uWorkflow.h"
 
-#include "KelvarnError.h"
-#include "WorkflowTree.h"
-#include "translation.h"
+#include "platform/KelvarnError.h"
+#include "workflow/WorkflowTree.h"
+#include "translation/translation.h"
 
 #include <sys/stat.h>
 

@@ -1,9 +1,9 @@
-#include "WorkflowTree.h"
+#include "workflow/WorkflowTree.h"
 
-#include "uWorkflow.h"
+#include "workflow/uWorkflow.h"
 
-#include "KelvarnError.h"
-#include "translation.h"
+#include "platform/KelvarnError.h"
+#include "translation/translation.h"
 
 #include <QFile>
 #include <QHash>

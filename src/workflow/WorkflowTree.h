@@ -1,7 +1,7 @@
 #pragma once
 
-#include "PlatformDirHandle.h"
-#include "uLocker.h"
+#include "platform/PlatformDirHandle.h"
+#include "locker/uLocker.h"
 
 #include <QList>
 #include <QString>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "uLocker.h"
+#include "locker/uLocker.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "PlatformEnvironment.h"
+#include "platform/PlatformEnvironment.h"
 #include "TestFiles.h"
 
 #include <QCryptographicHash>

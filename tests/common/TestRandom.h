@@ -1,6 +1,6 @@
 #pragma once
 
-#include "uSecurityUtils.h"
+#include "crypto/uSecurityUtils.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
-#include "KelvarnError.h"
+#include "platform/KelvarnError.h"
 #include "TestHex.h"
-#include "uCryptoProvider.h"
-#include "uSecurityUtils.h"
+#include "crypto/uCryptoProvider.h"
+#include "crypto/uSecurityUtils.h"
 
 #include <QRandomGenerator>
 #include <QTest>

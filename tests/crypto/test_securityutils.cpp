@@ -1,6 +1,6 @@
-#include "KelvarnError.h"
+#include "platform/KelvarnError.h"
 #include "TestHex.h"
-#include "uSecurityUtils.h"
+#include "crypto/uSecurityUtils.h"
 
 #include <QRandomGenerator>
 #include <QRegularExpression>

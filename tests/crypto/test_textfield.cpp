@@ -1,6 +1,6 @@
-#include "KelvarnError.h"
+#include "platform/KelvarnError.h"
 #include "TestHex.h"
-#include "uTextField.h"
+#include "crypto/uTextField.h"
 
 #include <QTest>
 

@@ -8,20 +8,20 @@
 //   --fixture   an empty or missing folder to fill with the listed paths; it stands for a user's
 //               home, so that the list reads like one
 //   --catalogue the folder holding transl.dt
-#include "AppIcons.h"
-#include "DialogSeam.h"
-#include "LanguageDirection.h"
-#include "OpenLockerFileDialog.h"
-#include "PlatformEnvironment.h"
-#include "PlatformUserStore.h"
-#include "ShellBrowser.h"
-#include "UnitMain.h"
-#include "UnitPassword.h"
-#include "VisualStyle.h"
-#include "translation.h"
-#include "uLocker.h"
-#include "uPasswordSet.h"
-#include "uSettings.h"
+#include "mainwindow/AppIcons.h"
+#include "dialogs/DialogSeam.h"
+#include "mainwindow/LanguageDirection.h"
+#include "mainwindow/OpenLockerFileDialog.h"
+#include "platform/PlatformEnvironment.h"
+#include "platform/PlatformUserStore.h"
+#include "shellbrowser/ShellBrowser.h"
+#include "mainwindow/UnitMain.h"
+#include "dialogs/UnitPassword.h"
+#include "app/VisualStyle.h"
+#include "translation/translation.h"
+#include "locker/uLocker.h"
+#include "dialogs/uPasswordSet.h"
+#include "settings/uSettings.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "AppIcons.h"
-#include "DialogSeam.h"
-#include "PlatformEnvironment.h"
-#include "translation.h"
-#include "uSettings.h"
+#include "mainwindow/AppIcons.h"
+#include "dialogs/DialogSeam.h"
+#include "platform/PlatformEnvironment.h"
+#include "translation/translation.h"
+#include "settings/uSettings.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -55,7 +55,7 @@ private:
     QTemporaryDir FConfig;
 };
 
-#include "PlatformUserStore.h"
+#include "platform/PlatformUserStore.h"
 
 inline void TGuiFixture::UseLanguage(const QString& Code) {
     WriteUserStoreString(QStringLiteral("CurrentLanguage"), Code);

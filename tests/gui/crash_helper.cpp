@@ -1,10 +1,10 @@
 // Hides or restores one path through the window's own operations, and nothing else: the crash
 // test kills it at random moments. Usage: crash_helper hide|restore PATH PASSWORD CONFIG-FOLDER
-#include "AppIcons.h"
-#include "DialogSeam.h"
-#include "PlatformEnvironment.h"
-#include "UnitMain.h"
-#include "uSettings.h"
+#include "mainwindow/AppIcons.h"
+#include "dialogs/DialogSeam.h"
+#include "platform/PlatformEnvironment.h"
+#include "mainwindow/UnitMain.h"
+#include "settings/uSettings.h"
 
 #include <QApplication>
 

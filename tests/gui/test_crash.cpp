@@ -1,6 +1,6 @@
-#include "PlatformDirHandle.h"
+#include "platform/PlatformDirHandle.h"
 #include "TestFiles.h"
-#include "uLocker.h"
+#include "locker/uLocker.h"
 
 #include <QCryptographicHash>
 #include <QDirIterator>

@@ -1,7 +1,7 @@
 #include "GuiTestSupport.h"
-#include "TextRules.h"
-#include "UnitPassword.h"
-#include "uPasswordSet.h"
+#include "dialogs/TextRules.h"
+#include "dialogs/UnitPassword.h"
+#include "dialogs/uPasswordSet.h"
 
 #include <QCheckBox>
 #include <QLabel>

@@ -1,9 +1,9 @@
 #include "GuiTestSupport.h"
-#include "OpenLockerFileDialog.h"
-#include "PlatformFiles.h"
-#include "ShellBrowser.h"
+#include "mainwindow/OpenLockerFileDialog.h"
+#include "platform/PlatformFiles.h"
+#include "shellbrowser/ShellBrowser.h"
 #include "TestFiles.h"
-#include "UnitMain.h"
+#include "mainwindow/UnitMain.h"
 
 #include <QLineEdit>
 #include <QPointer>

@@ -1,10 +1,10 @@
 #include "GuiTestSupport.h"
-#include "KelvarnError.h"
-#include "PathRules.h"
-#include "PlatformFiles.h"
+#include "platform/KelvarnError.h"
+#include "mainwindow/PathRules.h"
+#include "platform/PlatformFiles.h"
 #include "TestFiles.h"
-#include "UnitMain.h"
-#include "uWorkflow.h"
+#include "mainwindow/UnitMain.h"
+#include "workflow/uWorkflow.h"
 
 #include <QAction>
 #include <QCheckBox>

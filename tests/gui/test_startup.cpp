@@ -1,11 +1,11 @@
 #include "GuiTestSupport.h"
-#include "SingleInstance.h"
-#include "StartupSequence.h"
+#include "app/SingleInstance.h"
+#include "app/StartupSequence.h"
 #include "TestFiles.h"
-#include "UnitMain.h"
-#include "UnitPassword.h"
-#include "VisualStyle.h"
-#include "uPasswordSet.h"
+#include "mainwindow/UnitMain.h"
+#include "dialogs/UnitPassword.h"
+#include "app/VisualStyle.h"
+#include "dialogs/uPasswordSet.h"
 
 #include <QLineEdit>
 #include <QPushButton>

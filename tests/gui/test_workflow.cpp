@@ -1,11 +1,11 @@
 #include "GuiTestSupport.h"
-#include "PathRules.h"
-#include "PlatformDirHandle.h"
-#include "PlatformFiles.h"
+#include "mainwindow/PathRules.h"
+#include "platform/PlatformDirHandle.h"
+#include "platform/PlatformFiles.h"
 #include "TestFiles.h"
-#include "UnitMain.h"
-#include "uLocker.h"
-#include "uPasswordSet.h"
+#include "mainwindow/UnitMain.h"
+#include "locker/uLocker.h"
+#include "dialogs/uPasswordSet.h"
 
 #include <QCheckBox>
 #include <QDirIterator>

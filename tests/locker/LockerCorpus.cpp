@@ -1,9 +1,9 @@
 #include "LockerCorpus.h"
 
-#include "PlatformFiles.h"
-#include "uCryptoProvider.h"
-#include "uLockerFormat.h"
-#include "uSecurityUtils.h"
+#include "platform/PlatformFiles.h"
+#include "crypto/uCryptoProvider.h"
+#include "locker/uLockerFormat.h"
+#include "crypto/uSecurityUtils.h"
 
 #include <QDir>
 #include <QFile>

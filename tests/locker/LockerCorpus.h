@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PlatformFiles.h"
+#include "platform/PlatformFiles.h"
 
 #include <QByteArray>
 #include <QList>

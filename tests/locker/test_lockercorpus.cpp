@@ -1,6 +1,6 @@
 #include "LockerCorpus.h"
 #include "LockerTestSupport.h"
-#include "uLocker.h"
+#include "locker/uLocker.h"
 
 #include <QTemporaryDir>
 #include <QTest>

@@ -1,8 +1,8 @@
-#include "KelvarnError.h"
+#include "platform/KelvarnError.h"
 #include "LockerTestSupport.h"
 #include "TestHex.h"
-#include "uLockerFormat.h"
-#include "uSecurityUtils.h"
+#include "locker/uLockerFormat.h"
+#include "crypto/uSecurityUtils.h"
 
 #include <QTemporaryDir>
 #include <QTest>

@@ -2,7 +2,7 @@
 #include "LockerTestSupport.h"
 #include "TestHex.h"
 #include "TestRandom.h"
-#include "uLocker.h"
+#include "locker/uLocker.h"
 
 #include <QCryptographicHash>
 #include <QTemporaryDir>

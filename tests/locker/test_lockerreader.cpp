@@ -1,9 +1,9 @@
-#include "KelvarnError.h"
+#include "platform/KelvarnError.h"
 #include "LockerCorpus.h"
 #include "LockerTestSupport.h"
-#include "PlatformDirHandle.h"
-#include "uLocker.h"
-#include "uSecurityUtils.h"
+#include "platform/PlatformDirHandle.h"
+#include "locker/uLocker.h"
+#include "crypto/uSecurityUtils.h"
 
 #include <QTemporaryDir>
 #include <QTest>

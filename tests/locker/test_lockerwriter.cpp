@@ -1,8 +1,8 @@
-#include "KelvarnError.h"
+#include "platform/KelvarnError.h"
 #include "LockerTestSupport.h"
-#include "PlatformDirHandle.h"
-#include "uLocker.h"
-#include "uSecurityUtils.h"
+#include "platform/PlatformDirHandle.h"
+#include "locker/uLocker.h"
+#include "crypto/uSecurityUtils.h"
 
 #include <QRegularExpression>
 #include <QTemporaryDir>

@@ -1,5 +1,5 @@
-#include "KelvarnError.h"
-#include "PlatformDirHandle.h"
+#include "platform/KelvarnError.h"
+#include "platform/PlatformDirHandle.h"
 #include "TestFiles.h"
 
 #include <QDir>

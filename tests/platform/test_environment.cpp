@@ -1,5 +1,5 @@
-#include "PlatformEnvironment.h"
-#include "ProcessHardening.h"
+#include "platform/PlatformEnvironment.h"
+#include "platform/ProcessHardening.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
-#include "KelvarnError.h"
-#include "PlatformDirHandle.h"
-#include "PlatformFiles.h"
+#include "platform/KelvarnError.h"
+#include "platform/PlatformDirHandle.h"
+#include "platform/PlatformFiles.h"
 #include "TestFiles.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "encryptor.h"
-#include "uSecurityUtils.h"
+#include "settings/encryptor.h"
+#include "crypto/uSecurityUtils.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,8 +1,8 @@
-#include "KelvarnError.h"
+#include "platform/KelvarnError.h"
 #include "SettingsTestSupport.h"
 #include "TestHex.h"
-#include "encryptor.h"
-#include "uSettings.h"
+#include "settings/encryptor.h"
+#include "settings/uSettings.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,10 +1,10 @@
-#include "KelvarnError.h"
-#include "PlatformEnvironment.h"
-#include "PlatformFiles.h"
+#include "platform/KelvarnError.h"
+#include "platform/PlatformEnvironment.h"
+#include "platform/PlatformFiles.h"
 #include "SettingsTestSupport.h"
 #include "TestHex.h"
 #include "TestRandom.h"
-#include "uSettings.h"
+#include "settings/uSettings.h"
 
 #include <QDir>
 #include <QFile>

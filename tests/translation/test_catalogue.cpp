@@ -1,7 +1,7 @@
-#include "PlatformEnvironment.h"
-#include "PlatformUserStore.h"
+#include "platform/PlatformEnvironment.h"
+#include "platform/PlatformUserStore.h"
 #include "TranslateLiteralScanner.h"
-#include "translation.h"
+#include "translation/translation.h"
 
 #include <QCoreApplication>
 #include <QDirIterator>

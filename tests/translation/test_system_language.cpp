@@ -1,5 +1,5 @@
-#include "PlatformEnvironment.h"
-#include "translation.h"
+#include "platform/PlatformEnvironment.h"
+#include "translation/translation.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,7 +1,7 @@
-#include "KelvarnError.h"
-#include "PlatformEnvironment.h"
-#include "PlatformUserStore.h"
-#include "translation.h"
+#include "platform/KelvarnError.h"
+#include "platform/PlatformEnvironment.h"
+#include "platform/PlatformUserStore.h"
+#include "translation/translation.h"
 
 #include <QDir>
 #include <QFile>

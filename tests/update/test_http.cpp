@@ -1,6 +1,6 @@
-#include "KelvarnError.h"
+#include "platform/KelvarnError.h"
 #include "LocalHttpServer.h"
-#include "THttpClient.h"
+#include "http/THttpClient.h"
 
 #include <QBuffer>
 #include <QElapsedTimer>

@@ -1,12 +1,12 @@
 #include "GuiTestSupport.h"
-#include "KelvarnError.h"
+#include "platform/KelvarnError.h"
 #include "LocalHttpServer.h"
-#include "StartupSequence.h"
-#include "UnitMain.h"
-#include "UpdateDownloadTarget.h"
-#include "uNewVersionCheck.h"
-#include "uNewVersionForm.h"
-#include "uPasswordSet.h"
+#include "app/StartupSequence.h"
+#include "mainwindow/UnitMain.h"
+#include "update/UpdateDownloadTarget.h"
+#include "update/uNewVersionCheck.h"
+#include "update/uNewVersionForm.h"
+#include "dialogs/uPasswordSet.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "PlatformDirHandle.h"
+#include "platform/PlatformDirHandle.h"
 #include "TestFiles.h"
-#include "uLocker.h"
-#include "uWorkflow.h"
+#include "locker/uLocker.h"
+#include "workflow/uWorkflow.h"
 
 #include <QDir>
 #include <QProcess>

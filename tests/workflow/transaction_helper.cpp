@@ -2,8 +2,8 @@
 // then look at what the next operation makes of it. A process of its own, so that no test process
 // forks while other threads run. Usage: transaction_helper PATH PASSWORD STEP; status 9 when it
 // ended at STEP.
-#include "PlatformDirHandle.h"
-#include "uWorkflow.h"
+#include "platform/PlatformDirHandle.h"
+#include "workflow/uWorkflow.h"
 
 #include <QCoreApplication>
 
