@@ -3,8 +3,8 @@
 #include "workflow/uWorkflow.h"
 
 #include "platform/KelvarnError.h"
-#include "workflow/WorkflowTree.h"
 #include "translation/translation.h"
+#include "workflow/WorkflowTree.h"
 
 #include <sys/stat.h>
 
@@ -94,10 +94,9 @@ static TWorkflowResult RestoreItemUnguarded(const QString& Path, const QString& 
                                             const TConflictPrompt& Prompt, const TWorkflowCallbacks& Callbacks) {
     if (Password.isEmpty())
         return Failed(TOutcome::IoError, Translate("General password is not set."));
-    const TItemPlace Place = OpenPlace(Path);
-    const QString LockerName = Place.Name + QLatin1String(LockerSuffix);
-    const QString LockerPath = Place.Parent.ChildPath(LockerName);
-    SettleLeftoversIn(Place.Parent, Password);
+    const TListedItem Place = OpenListedItem(Path, Password);
+    const QString& LockerName = Place.LockerName;
+    const QString& LockerPath = Place.LockerPath;
 
     struct stat St;
     if (!Place.Parent.StatChild(LockerName, St) || !S_ISREG(St.st_mode))

@@ -234,6 +234,15 @@ TItemPlace OpenPlace(const QString& Path) {
     return Place;
 }
 
+TListedItem OpenListedItem(const QString& Path, const QString& Password) {
+    TListedItem Item;
+    static_cast<TItemPlace&>(Item) = OpenPlace(Path);
+    Item.LockerName = Item.Name + QLatin1String(LockerSuffix);
+    Item.LockerPath = Item.Parent.ChildPath(Item.LockerName);
+    SettleLeftoversIn(Item.Parent, Password);
+    return Item;
+}
+
 QString FindUndeletable(const TDirHandle& Parent, const QString& Name) {
     const QString Path = Parent.ChildPath(Name);
     struct stat St;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/PlatformDirHandle.h"
 #include "locker/uLocker.h"
+#include "platform/PlatformDirHandle.h"
 
 #include <QList>
 #include <QString>
@@ -32,6 +32,14 @@ struct TItemPlace {
     TDirHandle Parent;
 };
 TItemPlace OpenPlace(const QString& Path);
+
+// A listed item's place with its locker beside it (Name + ".kvlocker"), the folder's leftovers
+// settled first: where every hide and restore begins.
+struct TListedItem : TItemPlace {
+    QString LockerName;
+    QString LockerPath;
+};
+TListedItem OpenListedItem(const QString& Path, const QString& Password);
 
 // The first entry of Name (inside Parent) that could not be deleted once the item is packed,
 // with the reason, as "<path>\r\n<reason>"; empty when everything can go. Nothing is written.
