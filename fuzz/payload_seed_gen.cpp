@@ -1,4 +1,5 @@
 #include "GoldenLockers.h"
+#include "FieldCodec.h"
 #include "LockerCorpus.h"
 #include "crypto/uCryptoProvider.h"
 #include "locker/uLockerFormat.h"

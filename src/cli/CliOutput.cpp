@@ -1,5 +1,5 @@
 #include "cli/CliCommands.h"
-#include "locker/uLockerFormat.h"
+#include "locker/uLockerNames.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -2,6 +2,8 @@
 
 #include "crypto/uCryptoProvider.h"
 #include "locker/uLockerFormat.h"
+#include "locker/uLockerModes.h"
+#include "locker/uLockerNames.h"
 
 #include <QString>
 

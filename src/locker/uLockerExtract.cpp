@@ -32,15 +32,10 @@ public:
 
 private:
     void RunEntries() {
-        const QString RootName = FReader.ReadString(LockerFormat::MaxNameBytes, TooLongMessage());
-        const bool RootIsFolder = FReader.ReadByte() != 0;
-        const int32_t Count = FReader.ReadInt32();
-        if (Count < 0)
-            throw EKelvarnError(Translate("Invalid locker entry count."));
-        if (!IsSafeRootName(RootName))
-            throw EKelvarnError(BadRootNameMessage(RootName));
-        if (!RootIsFolder && Count != 1)
-            throw EKelvarnError(WithItem(SingleFileMessage(), PrintableName(RootName)));
+        TPayloadPrelude Prelude;
+        Refuse(TPayloadPrelude::Read(FReader, Prelude));
+        const QString& RootName = Prelude.RootName;
+        const bool RootIsFolder = Prelude.RootIsFolder;
         FState.RootName = RootName;
         FState.RootIsFolder = RootIsFolder;
         FState.FolderModes.clear();
@@ -51,43 +46,33 @@ private:
         }
         FThrottle.Report(FLockerFile, FReader.Consumed(), FLength);
 
-        for (int32_t Index = 0; Index < Count; ++Index) {
+        TEntryRecord Record;
+        for (int32_t Index = 0; Index < Prelude.Count; ++Index) {
             CheckCancel();
-            const QString Stored = FReader.ReadString(LockerFormat::MaxPathBytes, TooLongMessage());
-            const bool IsDir = FReader.ReadByte() != 0;
-            const int32_t Attributes = FReader.ReadInt32();
-            const int64_t Size = FReader.ReadInt64();
-            if (Size < 0 || Size > FReader.Remaining())
-                throw EKelvarnError(Translate("Invalid entry size in locker."));
-            const QString Rel = CleanRelativePath(Stored);
-            if (!IsSafeRelativePath(Rel))
-                throw EKelvarnError(
-                    WithItem(Translate("The locker holds a path that would lead outside the destination folder."),
-                             PrintableName(Stored)));
-            if (!IsWithinPathBounds(RootName, Rel))
-                throw EKelvarnError(WithItem(TooLongMessage(), PrintableName(Stored)));
-            if (!RootIsFolder && (IsDir || Rel != RootName))
-                throw EKelvarnError(WithItem(SingleFileMessage(), PrintableName(Stored)));
-
-            const QStringList Parts = RootIsFolder ? ComponentsOf(Rel) : QStringList{RootName};
+            Refuse(TEntryRecord::Read(FReader, Prelude, Record));
+            const QStringList Parts = RootIsFolder ? ComponentsOf(Record.Path) : QStringList{RootName};
             const QString Target =
                 RootIsFolder ? (Parts.isEmpty() ? Shown : Shown + QLatin1Char('/') + JoinLocal(Parts)) : Shown;
             FThrottle.Report(Target, FReader.Consumed(), FLength);
-            if (IsDir) {
+            if (Record.IsDir) {
                 if (!Parts.isEmpty())
                     FolderAt(Parts, Parts.size(), Target);
-                FState.FolderModes.insert(JoinLocal(Parts), RestoredMode(Attributes, true));
+                FState.FolderModes.insert(JoinLocal(Parts), RestoredMode(Record.Attributes, true));
             } else {
                 if (Parts.isEmpty())
                     throw EKelvarnError(
                         WithItem(Translate("An existing folder is in the way of a file from the locker."), Target));
                 const TDirHandle& Parent =
                     RootIsFolder ? FolderAt(Parts, Parts.size() - 1, Target) : FState.Stage->Folder();
-                WriteFile(Parent, Parts.last(), Target, Attributes, Size);
+                WriteFile(Parent, Parts.last(), Target, Record.Attributes, Record.Size);
             }
         }
-        if (!RootIsFolder && FReader.Remaining() != 0)
-            throw EKelvarnError(WithItem(SingleFileMessage(), PrintableName(RootName)));
+        Refuse(PayloadEndProblem(Prelude, FReader.Remaining()));
+    }
+
+    static void Refuse(const QString& Problem) {
+        if (!Problem.isEmpty())
+            throw EKelvarnError(Problem);
     }
 
     void CheckCancel() {

@@ -4,6 +4,8 @@
 // with its bounds, the slots, the authenticated pass, the checks of the payload's first fields, and
 // the state of a staging extraction. Internal to the engine.
 #include "locker/uLocker.h"
+#include "locker/uLockerPayload.h"
+#include "locker/uLockerPipelines.h"
 
 #include "platform/KelvarnError.h"
 #include "platform/PlatformDirHandle.h"
@@ -49,18 +51,6 @@ inline QByteArray UnwrapSlot(const TLockerSlot& Slot, const QString& Secret) {
         throw EKelvarnError(Translate("Unsupported key derivation cost."));
     TSecretBytes SlotKey(Pbkdf2Sha256(Secret, Slot.Salt, Slot.Iterations, LockerFormat::KeySize));
     return XorBytes(Slot.Wrapped, SlotKey.Value);
-}
-
-inline QString BadRootNameMessage(const QString& Name) {
-    return WithItem(Translate("The locker holds an invalid name for the item it contains."), PrintableName(Name));
-}
-
-inline QString TooLongMessage() {
-    return Translate("The locker holds a name or path that is too long or too deeply nested.");
-}
-
-inline QString SingleFileMessage() {
-    return Translate("A locker of a single file must hold exactly that file, under its own name.");
 }
 
 // One pass over the payload: every stored byte goes into the MAC as it is read and is then decrypted
@@ -113,55 +103,35 @@ private:
 // about once in 2^24 tries. Only a hint for which slot to decrypt with; the MAC alone decides.
 inline bool PreludeLooksSound(TFileStream& Stream, const TLockerHeader& Header, const QByteArray& Master) {
     const int64_t Wanted = std::min<int64_t>(Header.Length, 4 + LockerFormat::MaxNameBytes + 1 + 4);
-    if (Wanted < 9)
-        return false;
     QByteArray Bytes(static_cast<qsizetype>(Wanted), Qt::Uninitialized);
     Stream.Seek(Header.PayloadStart);
     Stream.ReadBuffer(Bytes.data(), Wanted);
     const TSecretBytes EncKey(DeriveEncryptionKey(Master));
     TAesCtrTransform Transform(EncKey.Value, Header.Nonce);
     Transform.Transform(Bytes.data(), static_cast<int>(Wanted));
-    auto Int32At = [&Bytes](qsizetype At) {
-        uint32_t Value = 0;
-        for (int I = 0; I < 4; ++I)
-            Value |= static_cast<uint32_t>(static_cast<uint8_t>(Bytes[At + I])) << (8 * I);
-        return static_cast<int32_t>(Value);
-    };
-    const int32_t NameBytes = Int32At(0);
-    if (NameBytes <= 0 || NameBytes > LockerFormat::MaxNameBytes || 4 + NameBytes + 5 > Wanted)
-        return false;
-    const QString Name = TextField::Decode(Bytes.constData() + 4, NameBytes);
-    const bool IsFolder = Bytes[4 + NameBytes] != 0;
-    const int32_t Count = Int32At(4 + NameBytes + 1);
+    TBufferSource Source(Bytes);
+    TPayloadPrelude Prelude;
+    bool Sound = false;
+    try {
+        Sound = TPayloadPrelude::Read(Source, Prelude).isEmpty();
+    } catch (const EKelvarnError&) {
+    }
     WipeBytes(Bytes);
-    return IsSafeRootName(Name) && Count >= 0 && (IsFolder || Count == 1);
+    return Sound;
 }
 
 // What VerifyLocker finds wrong in the first fields of a payload, read from its start; empty when
 // they are sound. A single file's locker is checked to its end: one entry, the file, under its name.
 inline QString StructureProblem(TPayloadReader& Reader) {
     try {
-        const QString RootName = Reader.ReadString(LockerFormat::MaxNameBytes, TooLongMessage());
-        const bool RootIsFolder = Reader.ReadByte() != 0;
-        const int32_t Count = Reader.ReadInt32();
-        if (RootName.isEmpty())
-            return Translate("Locker verification failed (empty root name).");
-        if (Count < 0)
-            return Translate("Locker verification failed (invalid entry count).");
-        if (!IsSafeRootName(RootName))
-            return BadRootNameMessage(RootName);
-        if (!RootIsFolder) {
-            bool Sound = Count == 1;
-            if (Sound) {
-                const QString Stored = Reader.ReadString(LockerFormat::MaxPathBytes, TooLongMessage());
-                const bool IsDir = Reader.ReadByte() != 0;
-                (void)Reader.ReadInt32();
-                const int64_t Size = Reader.ReadInt64();
-                Sound = !IsDir && CleanRelativePath(Stored) == RootName && Size == Reader.Remaining();
-            }
-            if (!Sound)
-                return WithItem(SingleFileMessage(), PrintableName(RootName));
-        }
+        TPayloadPrelude Prelude;
+        QString Problem = TPayloadPrelude::Read(Reader, Prelude, TPayloadWording::Verifying);
+        if (!Problem.isEmpty() || Prelude.RootIsFolder)
+            return Problem;
+        TEntryRecord Record;
+        if (!TEntryRecord::Read(Reader, Prelude, Record).isEmpty() ||
+            !PayloadEndProblem(Prelude, Reader.Remaining() - Record.Size).isEmpty())
+            return WithItem(SingleFileMessage(), PrintableName(Prelude.RootName));
     } catch (const EKelvarnError& Error) {
         return Error.Message();
     }

@@ -1,5 +1,6 @@
 #include "locker/uLocker.h"
 #include "locker/uLockerFollower.h"
+#include "locker/uLockerPipelines.h"
 
 #include "platform/KelvarnError.h"
 #include "platform/PlatformDirHandle.h"
@@ -118,10 +119,7 @@ void CopyFileEntry(TEntryInfo& Entry, const QString& Item, const TDirHandle& Par
     Entry.MtimeNs = Before.MtimeNs;
     Entry.CtimeNs = Before.CtimeNs;
 
-    Writer.PutString(Entry.RelativePath);
-    Writer.PutByte(0);
-    Writer.PutInt32(Entry.Attr);
-    Writer.PutInt64(Entry.Size);
+    TEntryRecord::Of(Entry).Put(Writer);
     Done += EntryRecordSize(Entry);
 
     int64_t Copied = 0;
@@ -291,13 +289,6 @@ void OpenSource(TSource& Src, const QString& Root, const QString& RootName) {
     OpenSourceIn(Src, TDirHandle::Open(Slash <= 0 ? QStringLiteral("/") : Root.left(Slash), true), Root, RootName);
 }
 
-void PutEntryRecord(TPayloadWriter& Writer, const TEntryInfo& Entry) {
-    Writer.PutString(Entry.RelativePath);
-    Writer.PutByte(Entry.IsDir ? 1 : 0);
-    Writer.PutInt32(Entry.Attr);
-    Writer.PutInt64(Entry.IsDir ? 0 : Entry.Size);
-}
-
 // Writes the whole locker into Stream, which is new and empty, from the opened source; Follower,
 // when given, hears how far the writing has got.
 QString WriteLocker(TSource& Src, TFileStream& Stream, const QString& Password, const QString& Source,
@@ -340,9 +331,7 @@ QString WriteLocker(TSource& Src, TFileStream& Stream, const QString& Password, 
     TPayloadWriter Writer(Stream, Mac, Transform, Buffer.data(), static_cast<int>(Buffer.size()), Total > Buffer.size(),
                           Written);
 
-    Writer.PutString(Src.RootName);
-    Writer.PutByte(Src.RootIsFolder ? 1 : 0);
-    Writer.PutInt32(static_cast<int32_t>(Entries.size()));
+    TPayloadPrelude{Src.RootName, Src.RootIsFolder, static_cast<int32_t>(Entries.size())}.Put(Writer);
     int64_t Done = Writer.Total();
     TProgressThrottle Throttle(Progress);
     Throttle.Report(Source, Done, Total);
@@ -357,7 +346,7 @@ QString WriteLocker(TSource& Src, TFileStream& Stream, const QString& Password, 
             continue;
         }
         if (Entry.RelativePath.isEmpty()) {
-            PutEntryRecord(Writer, Entry);
+            TEntryRecord::Of(Entry).Put(Writer);
             Done += EntryRecordSize(Entry);
             continue;
         }
@@ -373,7 +362,7 @@ QString WriteLocker(TSource& Src, TFileStream& Stream, const QString& Password, 
         Open.resize(Common);
         const TDirHandle& Parent = Open.empty() ? Src.RootDir : Open.back().second;
         if (Entry.IsDir) {
-            PutEntryRecord(Writer, Entry);
+            TEntryRecord::Of(Entry).Put(Writer);
             Done += EntryRecordSize(Entry);
             Throttle.Report(Item, Done, Total);
             struct stat Now;

@@ -2,7 +2,7 @@
 
 #include "platform/PlatformFiles.h"
 #include "crypto/uCryptoProvider.h"
-#include "locker/uLockerFormat.h"
+#include "locker/uLockerPipelines.h"
 #include "crypto/uSecurityUtils.h"
 
 #include <QDir>

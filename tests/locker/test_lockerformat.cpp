@@ -1,7 +1,10 @@
 #include "platform/KelvarnError.h"
 #include "LockerTestSupport.h"
 #include "TestHex.h"
-#include "locker/uLockerFormat.h"
+#include "FieldCodec.h"
+#include "locker/uLockerNames.h"
+#include "locker/uLockerModes.h"
+#include "locker/uLockerPipelines.h"
 #include "crypto/uSecurityUtils.h"
 
 #include <QTemporaryDir>

@@ -1,3 +1,4 @@
+#include "FieldCodec.h"
 #include "GoldenLockers.h"
 #include "LockerTestSupport.h"
 #include "TestHex.h"

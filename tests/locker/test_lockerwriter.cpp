@@ -1,4 +1,5 @@
 #include "platform/KelvarnError.h"
+#include "FieldCodec.h"
 #include "LockerTestSupport.h"
 #include "platform/PlatformDirHandle.h"
 #include "locker/uLocker.h"
