@@ -1,7 +1,7 @@
 // Extraction: the slots opened side by side, the payload decrypted and authenticated in one pass,
 // its entries rebuilt in a private staging folder.
 #include "locker/uLockerReading.h"
-#include "locker/uLockerWriteBack.h"
+#include "platform/PlatformWriteBack.h"
 
 using namespace LockerReading;
 

@@ -1,7 +1,7 @@
 // The payload's threaded pipelines: the writer that encrypts, MACs and writes each piece on a
 // thread of its own while the caller fills the next, and the reader that reads and MACs ahead.
 #include "locker/uLockerPipelines.h"
-#include "locker/uSideBySide.h"
+#include "platform/PlatformThreads.h"
 
 #include "platform/KelvarnError.h"
 #include "crypto/uTextField.h"

@@ -11,7 +11,7 @@
 #include "platform/PlatformDirHandle.h"
 #include "translation/translation.h"
 #include "crypto/uSecurityUtils.h"
-#include "locker/uSideBySide.h"
+#include "platform/PlatformThreads.h"
 #include "crypto/uTextField.h"
 
 #include <QFileInfo>

@@ -11,7 +11,7 @@
 // thread can be started, Second runs after First on the caller's thread.
 void RunSideBySide(const std::function<void()>& First, const std::function<void()>& Second);
 
-// A thread of the engine's own, with the lock and the condition under which its owner and it share
+// A worker thread, with the lock and the condition under which its owner and it share
 // their state: the owner changes that state under Lock, then calls Wake.
 class TWorkerThread {
 public:

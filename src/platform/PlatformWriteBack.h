@@ -1,10 +1,21 @@
 #pragma once
 
-// How an extraction gets what it writes onto the disk without waiting for it: a background flush and
-// a writer of small files, each on a thread of its own. Internal to the engine.
-#include "locker/uLockerReading.h"
+// How a writer of many files gets them onto the disk without waiting for it: a background flush and
+// a writer of small files, each on a thread of its own.
+#include "platform/KelvarnError.h"
+#include "platform/PlatformFiles.h"
+#include "platform/PlatformThreads.h"
 
-namespace LockerReading {
+#include <QByteArray>
+#include <QString>
+
+#include <deque>
+#include <fcntl.h>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 // Write-back on a thread of its own, so that the final flush has little left while the extraction
 // goes on. Small files get no write-back request of their own: every so many bytes of them, this
@@ -214,4 +225,3 @@ private:
     TWorkerThread FThread; // last: it goes first, while what it uses is still there
 };
 
-} // namespace LockerReading

@@ -1,4 +1,4 @@
-#include "locker/uSideBySide.h"
+#include "platform/PlatformThreads.h"
 
 #include <exception>
 #include <system_error>
