@@ -91,12 +91,21 @@ struct TWriteState {
     TSecretBytes MasterKey, EncKey, MacKey;
 };
 
+// How far the packing has got, in payload bytes, and the caller's wish to stop.
+struct TPackProgress {
+    TProgressThrottle Throttle;
+    const TLockerCancelFunc& Cancel;
+    int64_t Done = 0;
+    int64_t Total = 0;
+
+    void Report(const QString& Item, int64_t Extra = 0) { Throttle.Report(Item, Done + Extra, Total); }
+};
+
 // The file's size is taken once it is open and exactly that many bytes are copied, so the record's
 // size always equals the data that follows it; a file that ends early, grows or is rewritten in the
 // meantime fails the operation rather than yield a locker that differs from the source.
 void CopyFileEntry(TEntryInfo& Entry, const QString& Item, const TDirHandle& Parent, const QString& Name,
-                   TPayloadWriter& Writer, TProgressThrottle& Throttle, const TLockerCancelFunc& Cancel, int64_t& Done,
-                   int64_t& Total) {
+                   TPayloadWriter& Writer, TPackProgress& Pack) {
     // The file the walk listed, and no other: one swapped for a link or another file since then is
     // refused rather than followed to wherever it leads.
     struct stat Opened;
@@ -114,17 +123,17 @@ void CopyFileEntry(TEntryInfo& Entry, const QString& Item, const TDirHandle& Par
     // The walk left this to the open file.
     if (In.HasSystemAttribute())
         Entry.Attr |= static_cast<int32_t>(Attr::System);
-    Total += Before.Size - Entry.Size;
+    Pack.Total += Before.Size - Entry.Size;
     Entry.Size = Before.Size;
     Entry.MtimeNs = Before.MtimeNs;
     Entry.CtimeNs = Before.CtimeNs;
 
     TEntryRecord::Of(Entry).Put(Writer);
-    Done += EntryRecordSize(Entry);
+    Pack.Done += EntryRecordSize(Entry);
 
     int64_t Copied = 0;
     while (Copied < Entry.Size) {
-        CheckCancelled(Cancel);
+        CheckCancelled(Pack.Cancel);
         int Available = 0;
         char* Target = Writer.Space(Available);
         const int64_t Got = In.Read(Target, std::min<int64_t>(Available, Entry.Size - Copied));
@@ -132,13 +141,13 @@ void CopyFileEntry(TEntryInfo& Entry, const QString& Item, const TDirHandle& Par
             RaiseChanged(Item);
         Writer.Commit(static_cast<int>(Got));
         Copied += Got;
-        Throttle.Report(Item, Done + Copied, Total);
+        Pack.Report(Item, Copied);
     }
     if (StampOf(In.Handle(), Item) != Before)
         RaiseChanged(Item);
     In.Close();
-    Done += Entry.Size;
-    Throttle.Report(Item, Done, Total);
+    Pack.Done += Entry.Size;
+    Pack.Report(Item);
 }
 
 } // namespace
@@ -295,7 +304,7 @@ QString WriteLocker(TSource& Src, TFileStream& Stream, const QString& Password, 
                     const TLockerProgressProc& Progress, const TLockerCancelFunc& Cancel,
                     TLockerFollower* Follower = nullptr) {
     QList<TEntryInfo>& Entries = Src.Entries;
-    int64_t Total = PayloadSize(Src.RootName, Entries);
+    TPackProgress Pack{TProgressThrottle(Progress), Cancel, 0, PayloadSize(Src.RootName, Entries)};
 
     TWriteState Keys;
     Keys.MasterKey.Value = RandomBytes(LockerFormat::KeySize);
@@ -328,13 +337,12 @@ QString WriteLocker(TSource& Src, TFileStream& Stream, const QString& Password, 
     TPayloadWriter::TWrittenProc Written;
     if (Follower)
         Written = [Follower](int64_t End) { Follower->WrittenUpTo(End); };
-    TPayloadWriter Writer(Stream, Mac, Transform, Buffer.data(), static_cast<int>(Buffer.size()), Total > Buffer.size(),
+    TPayloadWriter Writer(Stream, Mac, Transform, Buffer.data(), static_cast<int>(Buffer.size()), Pack.Total > Buffer.size(),
                           Written);
 
     TPayloadPrelude{Src.RootName, Src.RootIsFolder, static_cast<int32_t>(Entries.size())}.Put(Writer);
-    int64_t Done = Writer.Total();
-    TProgressThrottle Throttle(Progress);
-    Throttle.Report(Source, Done, Total);
+    Pack.Done = Writer.Total();
+    Pack.Report(Source);
 
     // The folders along the current entry's path, open; the walk lists a folder before its content,
     // so an entry's parent is always among them.
@@ -342,12 +350,12 @@ QString WriteLocker(TSource& Src, TFileStream& Stream, const QString& Password, 
     for (TEntryInfo& Entry : Entries) {
         CheckCancelled(Cancel);
         if (!Src.RootIsFolder) {
-            CopyFileEntry(Entry, Src.Root, Src.Parent, Src.RootName, Writer, Throttle, Cancel, Done, Total);
+            CopyFileEntry(Entry, Src.Root, Src.Parent, Src.RootName, Writer, Pack);
             continue;
         }
         if (Entry.RelativePath.isEmpty()) {
             TEntryRecord::Of(Entry).Put(Writer);
-            Done += EntryRecordSize(Entry);
+            Pack.Done += EntryRecordSize(Entry);
             continue;
         }
         const QStringList Parts = Entry.RelativePath.split(LockerFormat::StoredSeparator);
@@ -363,14 +371,14 @@ QString WriteLocker(TSource& Src, TFileStream& Stream, const QString& Password, 
         const TDirHandle& Parent = Open.empty() ? Src.RootDir : Open.back().second;
         if (Entry.IsDir) {
             TEntryRecord::Of(Entry).Put(Writer);
-            Done += EntryRecordSize(Entry);
-            Throttle.Report(Item, Done, Total);
+            Pack.Done += EntryRecordSize(Entry);
+            Pack.Report(Item);
             struct stat Now;
             if (!Parent.StatChild(Parts.last(), Now) || !S_ISDIR(Now.st_mode) || IdentityOf(Now) != Entry.Identity)
                 RaiseChanged(Item);
             Open.emplace_back(Parts.last(), Parent.OpenFolder(Parts.last(), &Entry.Identity));
         } else {
-            CopyFileEntry(Entry, Item, Parent, Parts.last(), Writer, Throttle, Cancel, Done, Total);
+            CopyFileEntry(Entry, Item, Parent, Parts.last(), Writer, Pack);
         }
     }
     Writer.Flush();
