@@ -1,6 +1,7 @@
 #include "locker/uLocker.h"
 #include "locker/uLockerFollower.h"
 #include "locker/uLockerPipelines.h"
+#include "locker/uLockerPrefetch.h"
 
 #include "platform/KelvarnError.h"
 #include "platform/PlatformDirHandle.h"
@@ -347,8 +348,14 @@ QString WriteLocker(TSource& Src, TFileStream& Stream, const QString& Password, 
     // The folders along the current entry's path, open; the walk lists a folder before its content,
     // so an entry's parent is always among them.
     std::vector<std::pair<QString, TDirHandle>> Open;
-    for (TEntryInfo& Entry : Entries) {
+    std::optional<TPackPrefetch> Prefetch;
+    if (Src.RootIsFolder)
+        Prefetch.emplace(Src.RootDir.Fd(), Entries);
+    for (qsizetype Index = 0; Index < Entries.size(); ++Index) {
+        TEntryInfo& Entry = Entries[Index];
         CheckCancelled(Cancel);
+        if (Prefetch)
+            Prefetch->Reached(Index);
         if (!Src.RootIsFolder) {
             CopyFileEntry(Entry, Src.Root, Src.Parent, Src.RootName, Writer, Pack);
             continue;
