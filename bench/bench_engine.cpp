@@ -1,6 +1,7 @@
 // Locker engine throughput on generated trees: hide as the window does it (CreateVerifiedLocker into
 // a new file, which checks it behind the writer, flushed to disk and named) and ExtractLocker; and the memory the entry
 // list of a tree takes.
+// KELVARN_BENCH_COLD: every timed run starts with cold caches (see GoColdIfAsked).
 // The trees are generated once per process under /tmp (or in $KELVARN_BENCH_TREES, kept for reuse,
 // which is how script/bench-engine times tar on the very same files).
 
@@ -130,6 +131,30 @@ public:
     void PrewarmWrites(int64_t Bytes) {
         const QString Path = FBase + QStringLiteral("/scratch.bin");
         WriteGeneratedFile(Path, std::max<int64_t>(Bytes, 256 * MiB), 99, FBuffer);
+        ::unlink(QFile::encodeName(Path).constData());
+    }
+
+    // With KELVARN_BENCH_COLD set, each timed run starts with nothing of the trees in memory, as for
+    // files the user has not read lately: the page cache is dropped when this process may (root),
+    // else pushed out by writing and syncing a large file.
+    void GoColdIfAsked() {
+        if (qEnvironmentVariableIsEmpty("KELVARN_BENCH_COLD"))
+            return;
+        ::sync();
+        const int Fd = ::open("/proc/sys/vm/drop_caches", O_WRONLY | O_CLOEXEC);
+        if (Fd >= 0) {
+            const bool Dropped = ::write(Fd, "3", 1) == 1;
+            ::close(Fd);
+            if (Dropped)
+                return;
+        }
+        const QString Path = FBase + QStringLiteral("/evict.bin");
+        WriteGeneratedFile(Path, 768 * MiB, 98, FBuffer);
+        const int Out = ::open(QFile::encodeName(Path).constData(), O_RDONLY | O_CLOEXEC);
+        if (Out >= 0) {
+            (void)::fsync(Out);
+            ::close(Out);
+        }
         ::unlink(QFile::encodeName(Path).constData());
     }
 
@@ -274,6 +299,7 @@ void BM_Hide(benchmark::State& State, TTree Tree) {
     double CreateTotal = 0, FlushTotal = 0, PeakRss = 0;
     for (auto _ : State) {
         Trees.PrewarmWrites(Bytes);
+        Trees.GoColdIfAsked();
         ResetPeakRss();
         const auto T0 = TClock::now();
         const TDirHandle Folder = TDirHandle::Open(Trees.Base(), true);
@@ -342,6 +368,7 @@ void BM_Extract(benchmark::State& State, TTree Tree) {
     for (auto _ : State) {
         Trees.Discard(Dest);
         Trees.PrewarmWrites(Bytes);
+        Trees.GoColdIfAsked();
         ResetPeakRss();
         const auto T0 = TClock::now();
         const TLockerResult Result = ExtractLocker(Locker, Dest, BenchPassword);
