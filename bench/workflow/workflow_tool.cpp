@@ -1,7 +1,9 @@
 // Hides or restores one path through the main window's own operations, as the window's commands
 // do, and reports how long it took and how much of that was the flush to disk.
 // Usage: kelvarn_workflow hide|restore PATH   (password in KELVARN_BENCH_PASSWORD)
-// Prints: "<op> total_ms=<ms> flush_ms=<ms>" on standard output; status 0 on success.
+// Prints: "<op> total_ms=<ms> flush_ms=<ms>" on standard output, and for a hide the steps after the
+// locker is named: aside_ms (the item renamed aside), compare_ms (the tree held against what was
+// packed), delete_ms (the deletion through descriptors, and the hidden list); status 0 on success.
 #include "mainwindow/AppIcons.h"
 #include "dialogs/DialogSeam.h"
 #include "platform/PlatformDirHandle.h"
@@ -11,6 +13,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -31,8 +34,10 @@ int main(int argc, char** argv) {
     QElapsedTimer Clock;
     qint64 FlushStart = 0;
     qint64 FlushNs = 0;
+    QHash<QByteArray, qint64> At;
     SetFileStepHookForTest([&](const char* Step, const QString&) {
         const QByteArray Name(Step);
+        At.insert(Name, Clock.nsecsElapsed());
         if (Name == "Hide:flush" || Name == "Extract:flush")
             FlushStart = Clock.nsecsElapsed();
         else if (Name == "Hide:flushed" || Name == "Extract:flushed")
@@ -47,7 +52,13 @@ int main(int argc, char** argv) {
                                                         : Window.RestorePathFromLocker(Path, ErrorText);
         const qint64 TotalNs = Clock.nsecsElapsed();
         if (Done) {
-            std::printf("%s total_ms=%.1f flush_ms=%.1f\n", qPrintable(Mode), TotalNs / 1e6, FlushNs / 1e6);
+            std::printf("%s total_ms=%.1f flush_ms=%.1f", qPrintable(Mode), TotalNs / 1e6, FlushNs / 1e6);
+            if (At.contains("Hide:aside") && At.contains("Hide:compare") && At.contains("Hide:delete"))
+                std::printf(" aside_ms=%.1f compare_ms=%.1f delete_ms=%.1f",
+                            (At.value("Hide:compare") - At.value("Hide:aside")) / 1e6,
+                            (At.value("Hide:delete") - At.value("Hide:compare")) / 1e6,
+                            (TotalNs - At.value("Hide:delete")) / 1e6);
+            std::printf("\n");
             Status = 0;
         } else {
             std::fprintf(stderr, "%s\n", qPrintable(ErrorText));
