@@ -12,6 +12,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QString>
 
 #include <array>
@@ -386,8 +387,45 @@ void BM_Extract(benchmark::State& State, TTree Tree) {
     State.counters["source_MiB"] = static_cast<double>(Bytes) / MiB;
 }
 
+// Opening a locker with the right password (VerifyLocker: one slot, one MAC over the payload), and
+// unhiding with a wrong one, which learns that only after both slots' MACs over the payload.
+void BM_Open(benchmark::State& State, TTree Tree, bool RightSecret) {
+    TBenchTrees& Trees = TBenchTrees::Instance();
+    const QString Locker = Trees.Locker(Tree);
+    const int64_t Bytes = QFileInfo(Locker).size();
+    const QString Dest = Trees.Base() + QStringLiteral("/wrong-run");
+    for (auto _ : State) {
+        Trees.GoColdIfAsked();
+        const auto T0 = TClock::now();
+        bool Expected = false;
+        QString Message;
+        if (RightSecret) {
+            Expected = VerifyLocker(Locker, BenchPassword, Message);
+        } else {
+            const TLockerResult Result = ExtractLocker(Locker, Dest, QStringLiteral("not the password"));
+            Expected = !Result.Success && Result.WrongSecret;
+            Message = Result.MessageText;
+        }
+        const auto T1 = TClock::now();
+        if (!Expected) {
+            State.SkipWithError(Message.toStdString().c_str());
+            return;
+        }
+        State.SetIterationTime(Seconds(T0, T1));
+    }
+    State.SetBytesProcessed(State.iterations() * Bytes);
+}
+
 } // namespace
 
+BENCHMARK_CAPTURE(BM_Open, VerifyOneGiB, TTree::OneFile, true)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Open, WrongSecretOneGiB, TTree::OneFile, false)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Hide, OneGiB, TTree::OneFile)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Hide, Files2000, TTree::MediumFiles)
     ->UseManualTime()
