@@ -7,6 +7,8 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <cerrno>
+#include <sys/mman.h>
 
 namespace {
 
@@ -23,6 +25,21 @@ int64_t StreamRemaining(const TFileStream& Stream) {
 }
 
 } // namespace
+
+std::unique_ptr<TFileStream> MemoryFile(const QByteArray& Bytes) {
+    const int Fd = ::memfd_create("kelvarn-test", MFD_CLOEXEC);
+    if (Fd < 0)
+        throw EKelvarnError(QStringLiteral("Cannot make a memory file. %1").arg(SystemErrorText(errno)));
+    auto File = std::make_unique<TFileStream>(Fd, QStringLiteral("memory"), TFileStream::TMode::OpenReadWrite);
+    WriteRawBytes(*File, Bytes);
+    File->Seek(0);
+    return File;
+}
+
+QByteArray StreamBytes(TFileStream& Stream) {
+    Stream.Seek(0);
+    return ReadRawBytes(Stream, static_cast<int32_t>(Stream.Size()));
+}
 
 void WriteRawBytes(TFileStream& Stream, const QByteArray& Bytes) {
     if (!Bytes.isEmpty())

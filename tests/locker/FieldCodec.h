@@ -6,10 +6,17 @@
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 
 // The locker's fields written and read one at a time, straight on a file: slow and plain, the
 // reference the tests hold the engine's codec and pipelines against, and the tool the damaged-locker
 // corpus is built with.
+
+// A read-write file that lives only in memory (memfd), holding Bytes, positioned at its start: the
+// encodings and pipelines need a TFileStream, their tests need no disk.
+std::unique_ptr<TFileStream> MemoryFile(const QByteArray& Bytes = QByteArray());
+// Everything Stream holds, read from its start; the position is left at the end.
+QByteArray StreamBytes(TFileStream& Stream);
 
 // Clear encodings on the locker's stream.
 void WriteRawBytes(TFileStream& Stream, const QByteArray& Bytes);

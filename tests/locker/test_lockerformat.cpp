@@ -1,15 +1,16 @@
 #include "platform/KelvarnError.h"
-#include "LockerTestSupport.h"
 #include "TestHex.h"
 #include "FieldCodec.h"
 #include "locker/uLockerNames.h"
 #include "locker/uLockerModes.h"
+#include "locker/uLockerPayload.h"
 #include "locker/uLockerPipelines.h"
 #include "crypto/uSecurityUtils.h"
 
-#include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
+#include <functional>
 #include <sys/stat.h>
 
 namespace {
@@ -37,14 +38,95 @@ void WriteFieldByField(TFileStream& Stream, THmacSha256& Mac, TAesCtrTransform& 
     EncWriteString(Stream, Mac, Transform, QString());
 }
 
+// Reads those fields back through any source; the file data comes through TakeData.
+void ReadFieldByField(TFieldSource& Source, const QByteArray& Data,
+                      const std::function<QByteArray(int64_t Count)>& TakeData) {
+    // A text of exactly MaxBytes is still read.
+    const QString Name = QStringLiteral("Wörter");
+    QCOMPARE(Source.ReadString(static_cast<int32_t>(Utf8FieldSize(Name) - 4), QString()), Name);
+    QCOMPARE(Source.ReadByte(), uint8_t(1));
+    QCOMPARE(Source.ReadInt32(), -2);
+    QCOMPARE(Source.ReadInt64(), int64_t(Data.size()));
+    QCOMPARE(TakeData(Data.size()), Data);
+    QCOMPARE(Source.ReadString(0, QString()), QString());
+    QCOMPARE(Source.Remaining(), int64_t(0));
+    QCOMPARE(RaisedMessage([&] { Source.ReadByte(); }), QStringLiteral("Stream read error"));
+}
+
+// What the reference writes, as bytes.
+QByteArray Written(const std::function<void(TFileStream&)>& Write) {
+    const auto File = MemoryFile();
+    Write(*File);
+    return StreamBytes(*File);
+}
+
+QByteArray PlainPrelude(const QString& Root, bool Folder, int32_t Count) {
+    return Written([&](TFileStream& Out) {
+        WritePlainString(Out, Root);
+        WriteRawBytes(Out, QByteArray(1, Folder ? '\1' : '\0'));
+        WriteInt32(Out, Count);
+    });
+}
+
+QByteArray PlainRecord(const QString& Stored, bool IsDir, int32_t Attributes, int64_t Size) {
+    return Written([&](TFileStream& Out) {
+        WritePlainString(Out, Stored);
+        WriteRawBytes(Out, QByteArray(1, IsDir ? '\1' : '\0'));
+        WriteInt32(Out, Attributes);
+        WriteInt64(Out, Size);
+    });
+}
+
+// Plain encrypted by the reference under Key and NonceBytes, as a locker's payload is.
+std::unique_ptr<TFileStream> EncryptedFile(QByteArray Plain) {
+    auto File = MemoryFile();
+    THmacSha256 Mac(Key);
+    TAesCtrTransform Transform(Key, NonceBytes);
+    EncWriteBuffer(*File, Mac, Transform, Plain.data(), static_cast<int>(Plain.size()));
+    File->Seek(0);
+    return File;
+}
+
+// Why the prelude or, when it has entries, the first record is refused: the refusal returned or
+// the error raised; empty when both are sound.
+QString FirstProblem(TFieldSource& Source, TPayloadWording Wording) {
+    try {
+        TPayloadPrelude Prelude;
+        const QString Problem = TPayloadPrelude::Read(Source, Prelude, Wording);
+        if (!Problem.isEmpty() || Prelude.Count == 0)
+            return Problem;
+        TEntryRecord Record;
+        return TEntryRecord::Read(Source, Prelude, Record);
+    } catch (const EKelvarnError& Error) {
+        return Error.Message();
+    }
+}
+
+// Bytes that tell by their value where they sit, so that a field taken from the wrong place shows.
+QByteArray Counting(int First, int Count) {
+    QByteArray Bytes(Count, Qt::Uninitialized);
+    for (int I = 0; I < Count; ++I)
+        Bytes[I] = static_cast<char>(First + I);
+    return Bytes;
+}
+
+TLockerSlot SlotOf(int First, int32_t Iterations) {
+    return {Iterations, Counting(First, LockerFormat::SaltSize),
+            Counting(First + LockerFormat::SaltSize, LockerFormat::KeySize)};
+}
+
+bool SameSlot(const TLockerSlot& A, const TLockerSlot& B) {
+    return A.Iterations == B.Iterations && A.Salt == B.Salt && A.Wrapped == B.Wrapped;
+}
+
+QByteArray Patched(QByteArray Bytes, qsizetype At, const QByteArray& With) {
+    return Bytes.replace(At, With.size(), With);
+}
+
 } // namespace
 
 class TestLockerFormat : public QObject {
     Q_OBJECT
-
-    QTemporaryDir FDir;
-
-    QString PathFor(const char* Name) const { return FDir.filePath(QString::fromLatin1(Name)); }
 
 private slots:
     void cleanRelativePath_data() {
@@ -125,18 +207,15 @@ private slots:
     }
 
     void clearEncodings() {
-        const QString Path = PathFor("clear.bin");
-        {
-            TFileStream Out(Path, TFileStream::TMode::CreateNew);
-            WritePlainString(Out, QStringLiteral("Ünï"));
-            WriteInt32(Out, -2);
-            WriteInt64(Out, 0x0102030405060708LL);
-            WriteRawBytes(Out, QByteArray());
-            WriteRawBytes(Out, "xy");
-            Out.Close();
-        }
-        QCOMPARE(ReadTestFile(Path), Hex("05000000 c39c6ec3af feffffff 0807060504030201 7879"));
-        TFileStream In(Path, TFileStream::TMode::OpenReadShared);
+        const auto Out = MemoryFile();
+        WritePlainString(*Out, QStringLiteral("Ünï"));
+        WriteInt32(*Out, -2);
+        WriteInt64(*Out, 0x0102030405060708LL);
+        WriteRawBytes(*Out, QByteArray());
+        WriteRawBytes(*Out, "xy");
+        QCOMPARE(StreamBytes(*Out), Hex("05000000 c39c6ec3af feffffff 0807060504030201 7879"));
+        TFileStream& In = *Out;
+        In.Seek(0);
         QCOMPARE(ReadPlainString(In), QStringLiteral("Ünï"));
         QCOMPARE(ReadInt32(In), -2);
         QCOMPARE(ReadInt64(In), 0x0102030405060708LL);
@@ -159,16 +238,15 @@ private slots:
     void clearDecodingFailures() {
         QFETCH(QByteArray, Bytes);
         QFETCH(QString, Message);
-        const QString Path = PathFor("bad.bin");
-        QVERIFY(WriteTestFile(Path, Bytes));
-        TFileStream In(Path, TFileStream::TMode::OpenReadShared);
-        QCOMPARE(RaisedMessage([&] { ReadPlainString(In); }), Message);
-        TFileStream Again(Path, TFileStream::TMode::OpenReadShared);
-        QCOMPARE(RaisedMessage([&] { ReadRawBytes(Again, -1); }), QStringLiteral("Invalid byte count."));
+        const auto In = MemoryFile(Bytes);
+        QCOMPARE(RaisedMessage([&] { ReadPlainString(*In); }), Message);
+        In->Seek(0);
+        QCOMPARE(RaisedMessage([&] { ReadRawBytes(*In, -1); }), QStringLiteral("Invalid byte count."));
     }
 
     // The staged writer must give exactly the bytes and MAC of the field-by-field encodings, however
-    // the buffer splits them; the bounded reader reads them back through any buffer size.
+    // the buffer splits them; the bounded reader reads them back through any buffer size, and the
+    // plaintext in memory reads back the same.
     void stagedWriterMatchesFieldEncodings_data() {
         QTest::addColumn<int>("Capacity");
         QTest::newRow("one byte") << 1;
@@ -182,26 +260,21 @@ private slots:
         for (int I = 0; I < Data.size(); ++I)
             Data[I] = static_cast<char>(I * 7);
 
-        const QString Reference = PathFor("reference.bin");
+        const auto Reference = MemoryFile();
         QByteArray ReferenceMac;
         {
-            QFile::remove(Reference);
-            TFileStream Out(Reference, TFileStream::TMode::CreateNew);
             THmacSha256 Mac(Key);
             TAesCtrTransform Transform(Key, NonceBytes);
-            WriteFieldByField(Out, Mac, Transform, Data);
+            WriteFieldByField(*Reference, Mac, Transform, Data);
             ReferenceMac = Mac.FinalBytes();
-            Out.Close();
         }
-        const QString Staged = PathFor("staged.bin");
+        const auto Staged = MemoryFile();
         QByteArray StagedMac;
         {
-            QFile::remove(Staged);
-            TFileStream Out(Staged, TFileStream::TMode::CreateNew);
             THmacSha256 Mac(Key);
             TAesCtrTransform Transform(Key, NonceBytes);
             QByteArray Buffer(Capacity, '\0');
-            TPayloadWriter Writer(Out, Mac, Transform, Buffer.data(), Capacity);
+            TPayloadWriter Writer(*Staged, Mac, Transform, Buffer.data(), Capacity);
             Writer.PutString(QStringLiteral("Wörter"));
             Writer.PutByte(1);
             Writer.PutInt32(-2);
@@ -219,58 +292,60 @@ private slots:
             }
             Writer.PutString(QString());
             Writer.Flush();
-            QCOMPARE(Writer.Total(), Out.Position());
+            QCOMPARE(Writer.Total(), Staged->Position());
             StagedMac = Mac.FinalBytes();
-            Out.Close();
         }
-        const QByteArray Bytes = ReadTestFile(Reference);
-        QCOMPARE(ReadTestFile(Staged), Bytes);
+        const QByteArray Bytes = StreamBytes(*Reference);
+        QCOMPARE(StreamBytes(*Staged), Bytes);
         QCOMPARE(StagedMac, ReferenceMac);
         QCOMPARE(ReferenceMac, HmacSha256(Key, Bytes));
 
         // Read back with bytes appended after the payload: the reader stops at the payload's end.
-        QVERIFY(WriteTestFile(Staged, Bytes + QByteArray(64, 'Z')));
-        TFileStream In(Staged, TFileStream::TMode::OpenReadShared);
+        const auto In = MemoryFile(Bytes + QByteArray(64, 'Z'));
         TAesCtrTransform Transform(Key, NonceBytes);
         QByteArray Buffer(Capacity, '\0');
-        TPayloadReader Reader(In, Transform, Bytes.size(), Buffer.data(), Capacity);
-        QCOMPARE(Reader.ReadString(), QStringLiteral("Wörter"));
-        QCOMPARE(Reader.ReadByte(), uint8_t(1));
-        QCOMPARE(Reader.ReadInt32(), -2);
-        QCOMPARE(Reader.ReadInt64(), int64_t(Data.size()));
-        QByteArray Back;
-        while (Back.size() < Data.size()) {
-            int Got = 0;
-            const char* Piece = Reader.Next(Data.size() - Back.size(), Got);
-            QVERIFY(Got > 0 && Got <= Capacity);
-            Back.append(Piece, Got);
-        }
-        QCOMPARE(Back, Data);
-        QCOMPARE(Reader.ReadString(), QString());
-        QCOMPARE(Reader.Remaining(), int64_t(0));
-        QCOMPARE(RaisedMessage([&] { Reader.ReadByte(); }), QStringLiteral("Stream read error"));
+        TPayloadReader Reader(*In, Transform, Bytes.size(), Buffer.data(), Capacity);
+        bool PiecesFit = true;
+        ReadFieldByField(Reader, Data, [&](int64_t Count) {
+            QByteArray Back;
+            while (Back.size() < Count) {
+                int Got = 0;
+                const char* Piece = Reader.Next(Count - Back.size(), Got);
+                PiecesFit = PiecesFit && Got > 0 && Got <= Capacity;
+                if (Got <= 0)
+                    break;
+                Back.append(Piece, Got);
+            }
+            return Back;
+        });
+        QVERIFY(PiecesFit);
+
+        QByteArray Plain = Bytes;
+        TAesCtrTransform(Key, NonceBytes).Transform(Plain.data(), static_cast<int>(Plain.size()));
+        TBufferSource Source(Plain);
+        ReadFieldByField(Source, Data, [&](int64_t Count) { return Source.Take(Count).toByteArray(); });
 
         // And through the one-field-at-a-time decoders.
-        TFileStream Again(Reference, TFileStream::TMode::OpenReadShared);
+        TFileStream& Again = *Reference;
+        Again.Seek(0);
         TAesCtrTransform Decoder(Key, NonceBytes);
         QCOMPARE(EncReadString(Again, Decoder), QStringLiteral("Wörter"));
         QCOMPARE(EncReadByte(Again, Decoder), uint8_t(1));
         QCOMPARE(EncReadInt32(Again, Decoder), -2);
         QCOMPARE(EncReadInt64(Again, Decoder), int64_t(Data.size()));
-        QByteArray Plain(Data.size(), '\0');
-        EncReadBuffer(Again, Decoder, Plain.data(), static_cast<int>(Plain.size()));
-        QCOMPARE(Plain, Data);
+        QByteArray Decoded(Data.size(), '\0');
+        EncReadBuffer(Again, Decoder, Decoded.data(), static_cast<int>(Decoded.size()));
+        QCOMPARE(Decoded, Data);
         QCOMPARE(EncReadString(Again, Decoder), QString());
     }
 
     void emptyStringIsOnlyItsCount() {
-        const QString Path = PathFor("empty.bin");
-        QFile::remove(Path);
-        TFileStream Out(Path, TFileStream::TMode::CreateNew);
+        const auto Out = MemoryFile();
         THmacSha256 Mac(Key);
         TAesCtrTransform Transform(Key, NonceBytes);
-        EncWriteString(Out, Mac, Transform, QString());
-        QCOMPARE(Out.Position(), int64_t(4));
+        EncWriteString(*Out, Mac, Transform, QString());
+        QCOMPARE(Out->Position(), int64_t(4));
+        QCOMPARE(Out->Size(), int64_t(4));
     }
 
     // Hostile string lengths fail before memory is reserved for them.
@@ -282,25 +357,22 @@ private slots:
     }
     void encryptedStringLengths() {
         QFETCH(int32_t, Count);
-        const QString Path = PathFor("len.bin");
-        QFile::remove(Path);
+        const auto In = MemoryFile();
         {
-            TFileStream Out(Path, TFileStream::TMode::CreateNew);
             THmacSha256 Mac(Key);
             TAesCtrTransform Transform(Key, NonceBytes);
-            EncWriteInt32(Out, Mac, Transform, Count);
+            EncWriteInt32(*In, Mac, Transform, Count);
             QByteArray Tail(50, 'a');
-            EncWriteBuffer(Out, Mac, Transform, Tail.data(), static_cast<int>(Tail.size()));
-            Out.Close();
+            EncWriteBuffer(*In, Mac, Transform, Tail.data(), static_cast<int>(Tail.size()));
         }
-        TFileStream In(Path, TFileStream::TMode::OpenReadShared);
+        In->Seek(0);
         TAesCtrTransform Transform(Key, NonceBytes);
-        QCOMPARE(RaisedMessage([&] { EncReadString(In, Transform); }),
+        QCOMPARE(RaisedMessage([&] { EncReadString(*In, Transform); }),
                  QStringLiteral("Invalid encrypted string length."));
-        TFileStream Again(Path, TFileStream::TMode::OpenReadShared);
+        In->Seek(0);
         TAesCtrTransform Decoder(Key, NonceBytes);
         QByteArray Buffer(16, '\0');
-        TPayloadReader Reader(Again, Decoder, 54, Buffer.data(), 16);
+        TPayloadReader Reader(*In, Decoder, 54, Buffer.data(), 16);
         QCOMPARE(RaisedMessage([&] { Reader.ReadString(); }), QStringLiteral("Invalid encrypted string length."));
     }
 
@@ -311,12 +383,10 @@ private slots:
         for (int I = 0; I < Length; I += 4096)
             Payload[I] = static_cast<char>(I / 4096);
         const QByteArray Header(173, 'H');
-        const QString Path = PathFor("mac.bin");
-        QVERIFY(WriteTestFile(Path, Header + Payload + "tail"));
-        TFileStream In(Path, TFileStream::TMode::OpenReadShared);
-        QCOMPARE(ComputePayloadMac(In, 173, Length, Key, NonceBytes), HmacSha256(Key, NonceBytes + Payload));
-        QCOMPARE(ComputePayloadMac(In, 173, 0, Key, NonceBytes), HmacSha256(Key, NonceBytes));
-        QCOMPARE(RaisedMessage([&] { ComputePayloadMac(In, 173, Length + 5, Key, NonceBytes); }),
+        const auto In = MemoryFile(Header + Payload + "tail");
+        QCOMPARE(ComputePayloadMac(*In, 173, Length, Key, NonceBytes), HmacSha256(Key, NonceBytes + Payload));
+        QCOMPARE(ComputePayloadMac(*In, 173, 0, Key, NonceBytes), HmacSha256(Key, NonceBytes));
+        QCOMPARE(RaisedMessage([&] { ComputePayloadMac(*In, 173, Length + 5, Key, NonceBytes); }),
                  QStringLiteral("Stream read error"));
     }
 
@@ -425,6 +495,245 @@ private slots:
         QFETCH(QString, Path);
         QFETCH(bool, Within);
         QCOMPARE(IsWithinPathBounds(Root, Path), Within);
+    }
+
+    // The codec puts a prelude and a record exactly as the plain field encodings do, and reads them
+    // back as they were put.
+    void recordsMatchReference_data() {
+        QTest::addColumn<QString>("Root");
+        QTest::addColumn<bool>("Folder");
+        QTest::addColumn<int32_t>("Count");
+        QTest::addColumn<QString>("Stored");
+        QTest::addColumn<bool>("IsDir");
+        QTest::addColumn<int32_t>("Attributes");
+        QTest::addColumn<qint64>("Size");
+        QTest::addColumn<qint64>("StoredSize");
+        const int32_t File = static_cast<int32_t>(0x81A40020u);
+        const int32_t Folder = 0x41ED0010;
+        QTest::newRow("single file") << "Bär€.txt" << false << 1 << "Bär€.txt" << false << File << 3LL << 3LL;
+        QTest::newRow("unicode names") << "日本" << true << 2 << "sub\\ñ €.txt" << false << File << 5LL << 5LL;
+        QTest::newRow("folder stores no size") << "box" << true << 1 << "sub" << true << Folder << 77LL << 0LL;
+        QTest::newRow("the root folder itself") << "box" << true << 1 << "" << true << Folder << 0LL << 0LL;
+        QTest::newRow("empty file") << "box" << true << 3 << "e" << false << 0 << 0LL << 0LL;
+    }
+    void recordsMatchReference() {
+        QFETCH(QString, Root);
+        QFETCH(bool, Folder);
+        QFETCH(int32_t, Count);
+        QFETCH(QString, Stored);
+        QFETCH(bool, IsDir);
+        QFETCH(int32_t, Attributes);
+        QFETCH(qint64, Size);
+        QFETCH(qint64, StoredSize);
+        const TPayloadPrelude Prelude{Root, Folder, Count};
+        const QByteArray PreludeBytes = PlainPrelude(Root, Folder, Count);
+        const QByteArray RecordBytes = PlainRecord(Stored, IsDir, Attributes, StoredSize);
+        TEntryInfo Entry;
+        Entry.RelativePath = Stored;
+        Entry.IsDir = IsDir;
+        Entry.Attr = Attributes;
+        Entry.Size = Size;
+        QCOMPARE(Prelude.Size(), PreludeBytes.size());
+        QCOMPARE(EntryRecordSize(Entry), RecordBytes.size());
+        // As the writer makes it from a listed entry, and as set by hand with a folder's size left in.
+        const TEntryRecord ByHand{Stored, QString(), IsDir, Attributes, Size};
+        for (const TEntryRecord& Record : {TEntryRecord::Of(Entry), ByHand}) {
+            TBufferSink Sink;
+            Prelude.Put(Sink);
+            Record.Put(Sink);
+            QCOMPARE(Sink.Bytes(), PreludeBytes + RecordBytes);
+        }
+
+        const QByteArray Payload = PreludeBytes + RecordBytes + QByteArray(StoredSize, 'd');
+        TBufferSource Source(Payload);
+        TPayloadPrelude PreludeBack;
+        QCOMPARE(TPayloadPrelude::Read(Source, PreludeBack), QString());
+        QCOMPARE(PreludeBack.RootName, Root);
+        QCOMPARE(PreludeBack.RootIsFolder, Folder);
+        QCOMPARE(PreludeBack.Count, Count);
+        TEntryRecord Back;
+        QCOMPARE(TEntryRecord::Read(Source, PreludeBack, Back), QString());
+        QCOMPARE(Back.Stored, Stored);
+        QCOMPARE(Back.Path, Stored);
+        QCOMPARE(Back.IsDir, IsDir);
+        QCOMPARE(Back.Attributes, Attributes);
+        QCOMPARE(Back.Size, StoredSize);
+        QCOMPARE(Source.Remaining(), StoredSize);
+    }
+
+    // What a hostile or damaged payload's prelude and first record are refused with, in memory and
+    // through the decrypting reader alike.
+    void payloadRefusals_data() {
+        QTest::addColumn<QByteArray>("Plain");
+        QTest::addColumn<bool>("Verifying");
+        QTest::addColumn<QString>("Message");
+        const QString ReadError = QStringLiteral("Stream read error");
+        const QString EncLength = QStringLiteral("Invalid encrypted string length.");
+        const QString BadSize = QStringLiteral("Invalid entry size in locker.");
+        const QString Outside =
+            QStringLiteral("The locker holds a path that would lead outside the destination folder.");
+        const QString Single = SingleFileMessage();
+        const QByteArray Box = PlainPrelude("box", true, 1);
+        const QByteArray File = PlainPrelude("f.txt", false, 1);
+        auto Entry = [](const QString& Stored, bool IsDir = false, int64_t Size = 0) {
+            return PlainRecord(Stored, IsDir, 0, Size);
+        };
+        QStringList Deep;
+        for (int I = 0; I <= LockerFormat::MaxPathDepth; ++I)
+            Deep << "d";
+        const QString TooDeep = Deep.join('\\');
+        const QString NulRoot = QStringLiteral("a") + QChar(0);
+
+        QTest::newRow("sound folder") << PlainPrelude("box", true, 0) << false << QString();
+        QTest::newRow("root name at NAME_MAX") << PlainPrelude(QString(255, 'r'), true, 0) << false << QString();
+        QTest::newRow("negative count") << PlainPrelude("box", true, -1) << false << "Invalid locker entry count.";
+        QTest::newRow("negative count, verifying")
+            << PlainPrelude("box", true, -1) << true << "Locker verification failed (invalid entry count).";
+        QTest::newRow("empty root name") << PlainPrelude("", true, 0) << false << BadRootNameMessage("");
+        QTest::newRow("empty root name, verifying")
+            << PlainPrelude("", true, 0) << true << "Locker verification failed (empty root name).";
+        QTest::newRow("root dotdot") << PlainPrelude("..", true, 0) << true << BadRootNameMessage("..");
+        QTest::newRow("root with separator") << PlainPrelude("a\\b", true, 0) << false << BadRootNameMessage("a\\b");
+        QTest::newRow("root with drive") << PlainPrelude("C:x", true, 0) << false << BadRootNameMessage("C:x");
+        QTest::newRow("root with NUL") << PlainPrelude(NulRoot, true, 0) << false << BadRootNameMessage(NulRoot);
+        QTest::newRow("single file without entries")
+            << PlainPrelude("f.txt", false, 0) << false << WithItem(Single, PrintableName("f.txt"));
+        QTest::newRow("single file with two")
+            << PlainPrelude("f.txt", false, 2) << true << WithItem(Single, PrintableName("f.txt"));
+        QTest::newRow("root name beyond NAME_MAX")
+            << PlainPrelude(QString(128, QChar(0xE9)), true, 0) << false << TooLongMessage();
+        QTest::newRow("root count beyond payload") << Hex("10000000") + "box" << false << EncLength;
+        QTest::newRow("negative root count") << Hex("ffffffff") + "box" << false << EncLength;
+        QTest::newRow("prelude cut short") << Box.chopped(1) << false << ReadError;
+
+        QTest::newRow("sound file") << Box + Entry("a\\b", false, 3) + "xyz" << false << QString();
+        QTest::newRow("negative size") << Box + Entry("a", false, -1) << false << BadSize;
+        QTest::newRow("size beyond payload") << Box + Entry("a", false, 4) + "xyz" << false << BadSize;
+        QTest::newRow("parents cleaned away") << Box + Entry("..\\..\\x") << false << QString();
+        QTest::newRow("inner parent") << Box + Entry("a\\..\\b") << false
+                                      << WithItem(Outside, PrintableName("a\\..\\b"));
+        QTest::newRow("drive") << Box + Entry("C:\\x") << false << WithItem(Outside, PrintableName("C:\\x"));
+        QTest::newRow("component beyond NAME_MAX")
+            << Box + Entry(QString(256, 'n')) << false << WithItem(TooLongMessage(), PrintableName(QString(256, 'n')));
+        QTest::newRow("beyond the depth bound")
+            << Box + Entry(TooDeep) << false << WithItem(TooLongMessage(), PrintableName(TooDeep));
+        QTest::newRow("path beyond PATH_MAX")
+            << Box + Entry(QString(LockerFormat::MaxPathBytes + 1, 'p')) << false << TooLongMessage();
+        QTest::newRow("path count beyond payload") << Box + Hex("05000000") + "abc" << false << EncLength;
+        QTest::newRow("record cut short") << (Box + Entry("a")).chopped(1) << false << ReadError;
+
+        QTest::newRow("single file") << File + Entry("f.txt", false, 2) + "ab" << false << QString();
+        QTest::newRow("single file that is a folder")
+            << File + Entry("f.txt", true) << false << WithItem(Single, PrintableName("f.txt"));
+        QTest::newRow("single file under another name")
+            << File + Entry("g.txt") << false << WithItem(Single, PrintableName("g.txt"));
+        QTest::newRow("single file below the root")
+            << File + Entry("f.txt\\f.txt") << false << WithItem(Single, PrintableName("f.txt\\f.txt"));
+    }
+    void payloadRefusals() {
+        QFETCH(QByteArray, Plain);
+        QFETCH(bool, Verifying);
+        QFETCH(QString, Message);
+        const TPayloadWording Wording = Verifying ? TPayloadWording::Verifying : TPayloadWording::Extracting;
+        TBufferSource Source(Plain);
+        QCOMPARE(FirstProblem(Source, Wording), Message);
+        // Small pieces, so that fields straddle them.
+        const auto In = EncryptedFile(Plain);
+        TAesCtrTransform Transform(Key, NonceBytes);
+        char Buffer[7];
+        TPayloadReader Reader(*In, Transform, Plain.size(), Buffer, sizeof Buffer);
+        QCOMPARE(FirstProblem(Reader, Wording), Message);
+    }
+
+    // A single file's payload ends with its data; a folder's may carry more.
+    void payloadEnd() {
+        const TPayloadPrelude File{QStringLiteral("f.txt"), false, 1};
+        const TPayloadPrelude Folder{QStringLiteral("box"), true, 2};
+        QCOMPARE(PayloadEndProblem(File, 0), QString());
+        QCOMPARE(PayloadEndProblem(File, 1), WithItem(SingleFileMessage(), PrintableName(File.RootName)));
+        QCOMPARE(PayloadEndProblem(Folder, 0), QString());
+        QCOMPARE(PayloadEndProblem(Folder, 9), QString());
+    }
+
+    // The clear header is the plain field encodings at the layout's offsets, and parses back.
+    void lockerHeader() {
+        const TLockerSlot Password = SlotOf(0x10, LockerFormat::Iterations);
+        const TLockerSlot Recovery = SlotOf(0x60, 7);
+        const auto Reference = MemoryFile();
+        auto WriteSlot = [&](const TLockerSlot& Slot) {
+            WriteInt32(*Reference, Slot.Iterations);
+            WriteRawBytes(*Reference, Slot.Salt);
+            WriteRawBytes(*Reference, Slot.Wrapped);
+        };
+        WritePlainString(*Reference, QString::fromLatin1(LockerFormat::Magic));
+        WriteInt32(*Reference, LockerFormat::Version);
+        QCOMPARE(Reference->Position(), LockerFormat::PasswordSlotOffset);
+        WriteSlot(Password);
+        QCOMPARE(Reference->Position(), LockerFormat::RecoverySlotOffset);
+        WriteSlot(Recovery);
+        QCOMPARE(Reference->Position(), LockerFormat::NonceOffset);
+        WriteRawBytes(*Reference, NonceBytes);
+        QCOMPARE(Reference->Position(), LockerFormat::MacOffset);
+        WriteRawBytes(*Reference, QByteArray(LockerFormat::MacSize, '\0'));
+        QCOMPARE(Reference->Position(), LockerFormat::PayloadLengthOffset);
+        WriteInt64(*Reference, 0);
+        QCOMPARE(Reference->Position(), LockerFormat::PayloadStart);
+        const QByteArray Encoded = EncodeLockerHeader(Password, Recovery, NonceBytes);
+        QCOMPARE(Encoded, StreamBytes(*Reference));
+
+        const TLockerHeader Parsed = ParseLockerHeader(Encoded);
+        QCOMPARE(Parsed.Version, LockerFormat::Version);
+        QVERIFY(SameSlot(Parsed.Password, Password));
+        QVERIFY(SameSlot(Parsed.Recovery, Recovery));
+        QCOMPARE(Parsed.Nonce, NonceBytes);
+        QCOMPARE(Parsed.StoredMac, QByteArray(LockerFormat::MacSize, '\0'));
+        QCOMPARE(Parsed.Length, int64_t(0));
+        QCOMPARE(Parsed.PayloadStart, LockerFormat::PayloadStart);
+
+        // On a stream, completed once the payload is written; what follows the header is not read.
+        const auto Locker = MemoryFile();
+        WriteLockerHeader(*Locker, Password, Recovery, NonceBytes);
+        WriteRawBytes(*Locker, "payload");
+        const QByteArray Mac = Counting(0xA0, LockerFormat::MacSize);
+        CompleteLockerHeader(*Locker, Mac, 7);
+        const TLockerHeader Completed = ReadLockerHeader(*Locker);
+        QVERIFY(SameSlot(Completed.Password, Password));
+        QVERIFY(SameSlot(Completed.Recovery, Recovery));
+        QCOMPARE(Completed.Nonce, NonceBytes);
+        QCOMPARE(Completed.StoredMac, Mac);
+        QCOMPARE(Completed.Length, int64_t(7));
+        QCOMPARE(Locker->Position(), LockerFormat::PayloadStart);
+        QCOMPARE(StreamBytes(*Locker),
+                 Encoded.left(LockerFormat::MacOffset) + Mac + Hex("0700000000000000") + "payload");
+    }
+
+    void damagedHeaders_data() {
+        QTest::addColumn<QByteArray>("Bytes");
+        QTest::addColumn<QString>("Message");
+        const QByteArray Good = EncodeLockerHeader(SlotOf(0x10, 1), SlotOf(0x60, 1), NonceBytes);
+        const QString Invalid = QStringLiteral("Invalid locker file.");
+        const QString ReadError = QStringLiteral("Stream read error");
+        QTest::newRow("sound") << Good << QString();
+        QTest::newRow("empty") << QByteArray() << ReadError;
+        QTest::newRow("three bytes") << Good.left(3) << ReadError;
+        QTest::newRow("magic length off by one") << Patched(Good, 0, Hex("06000000")) << Invalid;
+        QTest::newRow("huge magic length") << Patched(Good, 0, Hex("ffffff7f")) << Invalid;
+        QTest::newRow("magic cut short") << Good.left(6) << ReadError;
+        QTest::newRow("wrong magic") << Patched(Good, 4, "KVLK3") << Invalid;
+        QTest::newRow("wrong version") << Patched(Good, 9, Hex("03000000")) << "Unsupported locker version.";
+        QTest::newRow("cut in the first slot") << Good.left(LockerFormat::PasswordSlotOffset + 10) << ReadError;
+        QTest::newRow("cut in the second slot") << Good.left(LockerFormat::RecoverySlotOffset + 30) << ReadError;
+        QTest::newRow("cut in the length") << Good.left(LockerFormat::PayloadStart - 1) << ReadError;
+        QTest::newRow("negative payload length")
+            << Patched(Good, LockerFormat::PayloadLengthOffset, Hex("ffffffffffffffff"))
+            << "Invalid locker payload length.";
+    }
+    void damagedHeaders() {
+        QFETCH(QByteArray, Bytes);
+        QFETCH(QString, Message);
+        QCOMPARE(RaisedMessage([&] { ParseLockerHeader(Bytes); }), Message);
+        const auto File = MemoryFile(Bytes);
+        QCOMPARE(RaisedMessage([&] { ReadLockerHeader(*File); }), Message);
     }
 };
 
