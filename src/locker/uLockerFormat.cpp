@@ -107,14 +107,3 @@ QByteArray XorBytes(const QByteArray& A, const QByteArray& B) {
         Result[I] = static_cast<char>(A[I] ^ B[I]);
     return Result;
 }
-
-int64_t EntryRecordSize(const TEntryInfo& Entry) {
-    return TextField::Size(Entry.RelativePath) + 13;
-}
-
-int64_t PayloadSize(const QString& RootName, const QList<TEntryInfo>& Entries) {
-    int64_t Size = TextField::Size(RootName) + 5;
-    for (const TEntryInfo& Entry : Entries)
-        Size += EntryRecordSize(Entry) + Entry.Size;
-    return Size;
-}

@@ -103,7 +103,3 @@ QByteArray DeriveEncryptionKey(const QByteArray& MasterKey);
 QByteArray DeriveMacKey(const QByteArray& MasterKey);
 // Byte-by-byte XOR of two arrays of the same length (slot wrapping).
 QByteArray XorBytes(const QByteArray& A, const QByteArray& B);
-
-// Sizes of the plaintext payload, for progress and for the stored length.
-int64_t EntryRecordSize(const TEntryInfo& Entry);
-int64_t PayloadSize(const QString& RootName, const QList<TEntryInfo>& Entries);

@@ -79,7 +79,8 @@ void TBufferSink::PutInt64(int64_t Value) {
 }
 
 void TBufferSink::PutBytes(const void* Data, int64_t Count) {
-    FBytes.append(static_cast<const char*>(Data), static_cast<qsizetype>(Count));
+    if (Count > 0)
+        FBytes.append(static_cast<const char*>(Data), static_cast<qsizetype>(Count));
 }
 
 void TBufferSink::PutString(const QString& Text) {
@@ -141,6 +142,23 @@ TEntryRecord TEntryRecord::Of(const TEntryInfo& Entry) {
     Record.Attributes = Entry.Attr;
     Record.Size = Entry.IsDir ? 0 : Entry.Size;
     return Record;
+}
+
+int64_t TEntryRecord::RecordBytes() const {
+    return TextField::Size(Stored) + 13;
+}
+
+int64_t EntryRecordSize(const TEntryInfo& Entry) {
+    return TEntryRecord::Of(Entry).RecordBytes();
+}
+
+int64_t PayloadSize(const QString& RootName, const QList<TEntryInfo>& Entries) {
+    int64_t Size = TPayloadPrelude{RootName, false, 0}.Size();
+    for (const TEntryInfo& Entry : Entries) {
+        const TEntryRecord Record = TEntryRecord::Of(Entry);
+        Size += Record.RecordBytes() + Record.Size;
+    }
+    return Size;
 }
 
 void TEntryRecord::Put(TFieldSink& Sink) const {

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QList>
 #include <QString>
 
 #include <cstdint>
@@ -102,7 +103,13 @@ struct TEntryRecord {
     // The record the writer stores for Entry.
     static TEntryRecord Of(const TEntryInfo& Entry);
     void Put(TFieldSink& Sink) const;
+    // The record's own bytes, without the data that follows it.
+    int64_t RecordBytes() const;
 };
+
+// Sizes of the plaintext payload, for progress and for the stored length.
+int64_t EntryRecordSize(const TEntryInfo& Entry);
+int64_t PayloadSize(const QString& RootName, const QList<TEntryInfo>& Entries);
 
 // After the last entry and its bytes, with Remaining payload bytes left: why that is refused, or
 // empty. A single file's payload ends with its data; a folder's may carry more, which is ignored.
