@@ -6,11 +6,8 @@
 
 #include <QFile>
 #include <QList>
-#include <QRandomGenerator>
 
 #include <cerrno>
-#include <ctime>
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -52,11 +49,6 @@ public:
     TFd(const TFd&) = delete;
     TFd& operator=(const TFd&) = delete;
     int Get() const { return FFd; }
-    int Release() {
-        const int Fd = FFd;
-        FFd = -1;
-        return Fd;
-    }
 
 private:
     int FFd;
@@ -90,20 +82,6 @@ bool ReadAll(int Fd, QByteArray& Out) {
     }
 }
 
-bool WriteAll(int Fd, const QByteArray& Data) {
-    qsizetype Done = 0;
-    while (Done < Data.size()) {
-        const ssize_t N = ::write(Fd, Data.constData() + Done, static_cast<size_t>(Data.size() - Done));
-        if (N < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        Done += N;
-    }
-    return true;
-}
-
 QByteArray LineName(QByteArray Line) {
     if (Line.endsWith('\r'))
         Line.chop(1);
@@ -127,84 +105,40 @@ QByteArray HiddenListPath(const QByteArray& Folder) {
         QStringLiteral("Cannot open file \"%1\". %2").arg(QFile::decodeName(HiddenListPath(Folder)), Reason));
 }
 
-// Writes Content as the list in the folder DirFd holds, through a temporary file beside it, so that
-// readers see either the old list or the new one, never a part. The rename replaces whatever entry
-// then bears the list's name, and never follows it. Mode and group of the old list are kept.
-bool ReplaceAtomically(int DirFd, const QByteArray& Content, const struct stat* Old) {
-    QByteArray TempName;
-    int Fd = -1;
-    for (int Attempt = 0; Attempt < 100 && Fd < 0; ++Attempt) {
-        TempName =
-            QByteArray(HiddenListName) + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 16) + ".tmp";
-        // 0666 lets the umask decide for a new list, as for any file the user creates.
-        Fd = ::openat(DirFd, TempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-        if (Fd < 0 && errno != EEXIST)
-            return false;
-    }
-    if (Fd < 0)
-        return false;
-    TFd File(Fd);
+// Writes Content as Folder's list under a private name beside it, then renames it over whatever
+// entry bears the list's name then (never following it), so that readers see the old list or the
+// new one, never a part. Mode and group of the old list are kept; a new list gets what the umask
+// leaves of 0666, as any file the user creates.
+void ReplaceList(const TDirHandle& Folder, const QByteArray& Content, const struct stat* Old) {
+    TPendingFile List(Folder, 0666);
     if (Old) {
+        const int Fd = List.Stream().Handle();
         ::fchmod(Fd, Old->st_mode & 07777);
         if (Old->st_gid != ::getegid())
             (void)::fchown(Fd, static_cast<uid_t>(-1), Old->st_gid); // only root or a member can
     }
-    bool Ok = WriteAll(Fd, Content) && ::fsync(Fd) == 0;
-    if (Ok)
-        Ok = ::close(File.Release()) == 0;
-    if (Ok)
-        Ok = ::renameat(DirFd, TempName.constData(), DirFd, HiddenListName) == 0;
-    if (!Ok) {
-        const int Saved = errno;
-        ::unlinkat(DirFd, TempName.constData(), 0);
-        errno = Saved;
-        return false;
-    }
-    // The rename itself reaches the disk; failure here loses nothing.
-    const TFd Synced(::openat(DirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (Synced.Get() >= 0)
-        ::fsync(Synced.Get());
-    return true;
-}
-
-// Temporary lists that a process killed while writing left behind: ours by their name, and old
-// enough that no living writer is still at work on them.
-void RemoveStaleTemporaries(int DirFd) {
-    TFd Listing(::openat(DirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    DIR* Dir = Listing.Get() >= 0 ? ::fdopendir(Listing.Get()) : nullptr;
-    if (!Dir)
-        return;
-    Listing.Release(); // closedir closes it
-    const QByteArray Prefix = QByteArray(HiddenListName) + '.';
-    const time_t Stale = ::time(nullptr) - 60;
-    while (const dirent* Entry = ::readdir(Dir)) {
-        const QByteArray Name(Entry->d_name);
-        if (!Name.startsWith(Prefix) || !Name.endsWith(".tmp"))
-            continue;
-        struct stat St;
-        if (::fstatat(DirFd, Entry->d_name, &St, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(St.st_mode) &&
-            St.st_uid == ::geteuid() && St.st_mtime < Stale)
-            ::unlinkat(DirFd, Entry->d_name, 0);
-    }
-    ::closedir(Dir);
+    List.Stream().WriteBuffer(Content.constData(), Content.size());
+    List.Commit(QLatin1String(HiddenListName), true);
 }
 
 // Adds Name to, or removes it from, Folder's ".hidden" list. Other lines stay as they are, in their
-// order. A list left without any name is removed. False with errno set when the system fails; raises
-// when the list is not a regular file of the user's (see Fs::SetFileAttributes).
+// order. A list left without any name is removed. False with errno set when the folder or the old
+// list cannot be read; raises when the list is not a regular file of the user's (see
+// Fs::SetFileAttributes) or the new one cannot be written.
 bool EditHiddenList(const QByteArray& Folder, const QByteArray& Name, bool Add) {
     // Every step below works in this one folder, whatever its path leads to meanwhile. O_PATH: the
     // list can be edited in a folder the user may write to but not list.
-    const TFd Dir(::open(Folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (Dir.Get() < 0)
+    const int DirFd = ::open(Folder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (DirFd < 0)
         return false;
+    const TDirHandle Dir = TDirHandle::Adopt(DirFd, QFile::decodeName(Folder));
     // Opened first and examined through the descriptor: a neighbour's link is never followed, their
     // FIFO never waited on, and what is checked is what is read.
     struct stat Old;
     bool Exists = false;
     QList<QByteArray> Lines;
     {
-        const TFd File(::openat(Dir.Get(), HiddenListName, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+        const TFd File(::openat(Dir.Fd(), HiddenListName, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
         if (File.Get() < 0) {
             if (errno == ELOOP)
                 RefuseList(Folder, QStringLiteral("The path is a symbolic link."));
@@ -241,17 +175,23 @@ bool EditHiddenList(const QByteArray& Folder, const QByteArray& Name, bool Add) 
     }
     if (Listed == Add)
         return true;
-    RemoveStaleTemporaries(Dir.Get());
+    // A writer killed before its rename left its temporary list here; the journal knows it.
+    try {
+        RemoveLeftovers(Dir);
+    } catch (const EKelvarnError&) {
+        // Litter only: the next edit or operation in this folder tries again.
+    }
     if (Add) {
         Kept.append(Name);
         AnyName = true;
     }
     if (!AnyName)
-        return ::unlinkat(Dir.Get(), HiddenListName, 0) == 0 || errno == ENOENT;
+        return ::unlinkat(Dir.Fd(), HiddenListName, 0) == 0 || errno == ENOENT;
     QByteArray Content = Kept.join('\n');
     Content += '\n';
     RunFileStepHook("EditHiddenList:replace", QFile::decodeName(HiddenListPath(Folder)));
-    return ReplaceAtomically(Dir.Get(), Content, Exists ? &Old : nullptr);
+    ReplaceList(Dir, Content, Exists ? &Old : nullptr);
+    return true;
 }
 
 bool SetSystemXattrThrough(const QByteArray& ProcPath, bool Set) {

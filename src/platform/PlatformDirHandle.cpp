@@ -449,8 +449,22 @@ void TDirHandle::SetMode(mode_t Mode) const {
 }
 
 void TDirHandle::Sync() const {
-    if (::fsync(FFd) != 0 && errno != EINVAL)
-        RaiseAt("Cannot write to disk", FPath, errno);
+    int Fd = FFd;
+    // A handle that only names the folder (O_PATH) cannot be synced; one that reads it can. Where the
+    // user may not read the folder there is none, and the names stay as the system writes them.
+    if (Fd >= 0 && (::fcntl(Fd, F_GETFL) & O_PATH) != 0) {
+        Fd = ::openat(FFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (Fd < 0 && errno == EACCES)
+            return;
+        if (Fd < 0)
+            RaiseAt("Cannot write to disk", FPath, errno);
+    }
+    const int Rc = ::fsync(Fd);
+    const int Saved = errno;
+    if (Fd != FFd)
+        ::close(Fd);
+    if (Rc != 0 && Saved != EINVAL)
+        RaiseAt("Cannot write to disk", FPath, Saved);
 }
 
 void SetFileStepHookForTest(TFileStepHook Hook) {

@@ -32,6 +32,9 @@ public:
     // Opens the folder at Path; its last component must be a folder, not a link to one, unless
     // FollowLink allows a link there (a folder the user named, resolved this once).
     static TDirHandle Open(const QString& Path, bool FollowLink = false);
+    // Takes over Fd, a folder the caller opened; O_PATH will do for work by name in it (a folder the
+    // user may write to but not read). Path names it in messages.
+    static TDirHandle Adopt(int Fd, QString Path) { return TDirHandle(Fd, std::move(Path)); }
 
     bool IsOpen() const { return FFd >= 0; }
     int Fd() const { return FFd; }
@@ -139,9 +142,9 @@ private:
 // object goes, and only while its name still leads to it.
 class TPendingFile {
 public:
-    // Creates the file in Folder (mode 0600); raises when it cannot be made. The folder handle must
-    // outlive the object.
-    explicit TPendingFile(const TDirHandle& Folder);
+    // Creates the file in Folder with Permissions, less the umask; raises when it cannot be made.
+    // The folder handle must outlive the object.
+    explicit TPendingFile(const TDirHandle& Folder, int Permissions = 0600);
     ~TPendingFile();
     TPendingFile(const TPendingFile&) = delete;
     TPendingFile& operator=(const TPendingFile&) = delete;

@@ -39,7 +39,8 @@ uint32_t GetFileAttributes(const QString& Path);
 // keeps only the hidden bit (it has no permissions or user attributes of its own); system is not
 // kept where the file system has no extended attributes. Nothing is written when nothing changes.
 // Raises, changing nothing, when the folder's ".hidden" list needs editing but is a link, not a
-// regular file, or another user's: it is left as it is.
+// regular file, or another user's: it is left as it is; raises too when the new list cannot be
+// written.
 bool SetFileAttributes(const QString& Path, uint32_t Attributes);
 } // namespace Fs
 

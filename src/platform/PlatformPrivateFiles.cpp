@@ -128,11 +128,11 @@ int RemoveLeftovers(const TDirHandle& Folder, std::vector<TJournalEntry>* Asides
     return Removed;
 }
 
-TPendingFile::TPendingFile(const TDirHandle& Folder) : FFolder(Folder) {
+TPendingFile::TPendingFile(const TDirHandle& Folder, int Permissions) : FFolder(Folder) {
     for (int Attempt = 0; Attempt < 16 && !FStream; ++Attempt) {
         const QString Name = PrivateName("tmp");
         TJournalEntry Entry = RecordIfPossible(FFolder, TLeftoverKind::TemporaryFile, Name);
-        FStream = FFolder.CreateFileIfAbsent(Name, 0600);
+        FStream = FFolder.CreateFileIfAbsent(Name, Permissions);
         if (!FStream) {
             Entry.Finish();
             continue;

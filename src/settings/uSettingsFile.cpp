@@ -1,15 +1,18 @@
 #include "settings/uSettings.h"
 
 #include "platform/KelvarnError.h"
+#include "platform/PlatformDirHandle.h"
 #include "platform/PlatformFiles.h"
 #include "settings/encryptor.h"
 #include "translation/translation.h"
-#include "settings/uAtomicFile.h"
 #include "crypto/uSecurityUtils.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+
+#include <cerrno>
+#include <sys/stat.h>
 
 namespace {
 
@@ -84,6 +87,27 @@ QString KeepUnreadableAside(const QString& Path) {
     }
 }
 
+// Replaces the file at Path with Bytes (owner-only) so that a crash, a power cut or a full disk at
+// any moment leaves the old file or the new one whole, never a mix or a truncated file: the new one
+// is written under a private name beside it, reaches the disk, and only then takes the name.
+void ReplaceSettingsFile(const QString& Path, const QByteArray& Bytes) {
+    const QFileInfo Info(Path);
+    // The folder may be a link of the user's (kept with their other settings): followed this once.
+    const TDirHandle Folder = TDirHandle::Open(Info.absolutePath(), true);
+    TPendingFile File(Folder);
+    try {
+        // Whatever mode an older file had, and whatever the umask left.
+        if (::fchmod(File.Stream().Handle(), 0600) != 0)
+            throw EKelvarnError(SystemErrorText(errno));
+        File.Stream().WriteBuffer(Bytes.constData(), Bytes.size());
+        // Synced here as well as by Commit, so that a failing disk reads as the failed write it is.
+        File.Stream().Flush();
+    } catch (const EKelvarnError& Error) {
+        throw EKelvarnError(QStringLiteral("Cannot write file \"%1\". %2").arg(File.Path(), Error.Message()));
+    }
+    File.Commit(Info.fileName(), true);
+}
+
 } // namespace
 
 bool IsCurrentFormatFile(const QByteArray& Content) {
@@ -121,7 +145,7 @@ bool SaveSettings() {
 
     const QString Path = SettingsFilePath();
     QDir().mkpath(QFileInfo(Path).absolutePath());
-    ReplaceFileContents(Path, File.Bytes());
+    ReplaceSettingsFile(Path, File.Bytes());
     return true;
 }
 

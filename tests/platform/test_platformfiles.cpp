@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -33,6 +34,12 @@ mode_t ModeOf(const QString& Path) {
     if (::lstat(Enc(Path).constData(), &St) != 0)
         return static_cast<mode_t>(-1);
     return St.st_mode & 07777;
+}
+
+mode_t CurrentUmask() {
+    const mode_t Mask = ::umask(0);
+    ::umask(Mask);
+    return Mask;
 }
 
 ino_t InodeOf(const QString& Path) {
@@ -301,7 +308,7 @@ private slots:
         } else {
             QCOMPARE(ReadFile(List), After);
             if (Before.isNull())
-                QCOMPARE(ModeOf(List) & 0600, mode_t(0600));
+                QCOMPARE(ModeOf(List), mode_t(0666) & ~CurrentUmask()); // as any new file
             else
                 QCOMPARE(ModeOf(List), mode_t(0604)); // the old list's mode travels to the new one
             // Nothing changed: the list was not rewritten; changed: replaced by rename, not in place.
@@ -335,18 +342,42 @@ private slots:
     }
 
     void writeHiddenClearsStaleTemporaries() {
-        // A writer killed between creating its temporary list and renaming it leaves that file;
-        // the next edit removes it once it is clearly abandoned, and leaves a fresh one alone.
+        // A writer killed between creating its temporary list and renaming it leaves that file; the
+        // next edit removes it, known by the journal, and leaves one that a living writer holds.
         const QString Base = Fresh("hiddenstale");
-        WriteFile(Base + "/.hidden.1f2e.tmp", "half");
-        WriteFile(Base + "/.hidden.3c4d.tmp", "in use");
-        const struct timespec Old[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
-        QCOMPARE(::utimensat(AT_FDCWD, Enc(Base + "/.hidden.1f2e.tmp").constData(), Old, 0), 0);
+        const TDirHandle Folder = TDirHandle::Open(Base);
+        const pid_t Child = ::fork();
+        if (Child == 0) {
+            // Ends without unwinding, as a crash would: the file and its record stay.
+            TPendingFile Killed(Folder, 0666);
+            Killed.Stream().WriteBuffer("half", 4);
+            ::_exit(0);
+        }
+        int Status = 0;
+        QCOMPARE(::waitpid(Child, &Status, 0), Child);
+        const QDir::Filters All = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
+        QCOMPARE(QDir(Base).entryList(All).size(), 1);
+        TPendingFile Living(Folder);
         WriteFile(Base + "/item", "x");
         QVERIFY(Fs::SetFileAttributes(Base + "/item", Attr::Hidden));
-        QVERIFY(!Fs::PathExists(Base + "/.hidden.1f2e.tmp"));
-        QVERIFY(Fs::PathExists(Base + "/.hidden.3c4d.tmp"));
+        QCOMPARE(QDir(Base).entryList(All, QDir::Name),
+                 QStringList({".hidden", QFileInfo(Living.Path()).fileName(), "item"}));
         QCOMPARE(ReadFile(Base + "/.hidden"), QByteArray("item\n"));
+    }
+
+    // A folder the user may write to but not read still takes its list, and nothing else is left.
+    void writeHiddenInUnreadableFolder() {
+        if (::geteuid() == 0)
+            QSKIP("permissions do not bind the superuser");
+        const QString Base = Fresh("hiddenwriteonly");
+        WriteFile(Base + "/target", "x");
+        QCOMPARE(::chmod(Enc(Base).constData(), 0300), 0);
+        const bool Done = Fs::SetFileAttributes(Base + "/target", Attr::Hidden);
+        QCOMPARE(::chmod(Enc(Base).constData(), 0700), 0);
+        QVERIFY(Done);
+        QCOMPARE(ReadFile(Base + "/.hidden"), QByteArray("target\n"));
+        QCOMPARE(QDir(Base).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name),
+                 QStringList({".hidden", "target"}));
     }
 
     void writeHiddenDotNames() {
