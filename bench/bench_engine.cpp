@@ -7,6 +7,7 @@
 
 #include "platform/PlatformDirHandle.h"
 #include "locker/uLocker.h"
+#include "workflow/uWorkflow.h"
 
 #include <benchmark/benchmark.h>
 
@@ -119,9 +120,11 @@ public:
         TState& S = Ensure(Tree);
         if (S.Locker.isEmpty()) {
             const QString Path = FBase + QStringLiteral("/%1.kvlocker").arg(QLatin1String(Shape(Tree).Name));
-            const TLockerResult Result = CreateLocker(S.Source, Path, BenchPassword);
-            if (!Result.Success)
-                throw std::runtime_error("CreateLocker: " + Result.MessageText.toStdString());
+            // A locker kept in $KELVARN_BENCH_TREES from an earlier run is replaced.
+            QString RecoveryCode;
+            const TWorkflowResult Result = PublishLocker(S.Source, Path, BenchPassword, true, RecoveryCode);
+            if (!Result.Ok())
+                throw std::runtime_error("PublishLocker: " + Result.Text.toStdString());
             S.Locker = Path;
         }
         return S.Locker;

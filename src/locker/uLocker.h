@@ -28,8 +28,6 @@ using TLockerProgressProc = std::function<void(const QString& Path, int64_t Done
 // Answers true to stop.
 using TLockerCancelFunc = std::function<bool()>;
 
-TLockerResult CreateLocker(const QString& Source, const QString& LockerFile, const QString& Password,
-                           const TLockerProgressProc& Progress = nullptr, const TLockerCancelFunc& Cancel = nullptr);
 TLockerResult ExtractLocker(const QString& LockerFile, const QString& DestFolder, const QString& Secret,
                             const TLockerProgressProc& Progress = nullptr, const TLockerCancelFunc& Cancel = nullptr);
 bool VerifyLocker(const QString& LockerFile, const QString& Password, QString& Message);

@@ -9,7 +9,7 @@
 #include "crypto/uSecurityUtils.h"
 #include "platform/PlatformThreads.h"
 
-#include <QFileInfo>
+#include <QFile>
 
 #include <algorithm>
 #include <cerrno>
@@ -20,9 +20,6 @@
 #include <vector>
 
 namespace {
-
-constexpr QChar Cr = QLatin1Char('\r');
-constexpr QChar Lf = QLatin1Char('\n');
 
 [[noreturn]] void RaiseNotPackable(const QString& Path, mode_t Mode) {
     if (S_ISLNK(Mode))
@@ -43,24 +40,6 @@ constexpr QChar Lf = QLatin1Char('\n');
 [[noreturn]] void RaiseTooDeep(const QString& Path) {
     throw EKelvarnError(
         WithItem(Translate("This path is too long or too deeply nested to be stored in a locker."), Path));
-}
-
-// The locker is written only after the walk; if it were the source or inside it, writing it would
-// change the source.
-void CheckLockerOutsideSource(const QString& LockerFile, const QString& Root) {
-    const QString LockerFull = Fs::FullPath(LockerFile);
-    bool Inside = Fs::IsSameOrInside(LockerFull, Root);
-    if (!Inside) {
-        const QFileInfo Locker(LockerFull);
-        const QString FolderReal = QFileInfo(Locker.path()).canonicalFilePath();
-        const QString RootReal = QFileInfo(Root).canonicalFilePath();
-        if (!FolderReal.isEmpty() && !RootReal.isEmpty())
-            Inside = Fs::IsSameOrInside(FolderReal + QLatin1Char('/') + Locker.fileName(), RootReal) ||
-                     Fs::IsSameOrInside(FolderReal, RootReal);
-    }
-    if (Inside)
-        throw EKelvarnError(
-            WithItem(Translate("The locker file cannot be the item being packed or lie inside it."), LockerFile));
 }
 
 struct TStatStamp {
@@ -399,63 +378,6 @@ void CollectEntries(const QString& Root, const QString& Folder, QList<TEntryInfo
     const QString RootName = RootPath.mid(RootPath.lastIndexOf(QLatin1Char('/')) + 1);
     const TDirHandle Dir = TDirHandle::Open(Folder, true);
     CollectEntriesAt(Dir, Prefix, CleanRelativePath(Folder.mid(Root.size())), RootName, List, KeepSourcePaths);
-}
-
-TLockerResult CreateLocker(const QString& Source, const QString& LockerFile, const QString& Password,
-                           const TLockerProgressProc& Progress, const TLockerCancelFunc& Cancel) {
-    TLockerResult Result;
-    TDirHandle LockerFolder;
-    QString LockerName;
-    TFileIdentity Created;
-    bool WasCreated = false;
-    try {
-        QString Root, RootName;
-        Result.MessageText = CheckSource(Source, Password, Root, RootName);
-        if (!Result.MessageText.isEmpty())
-            return Result;
-        CheckLockerOutsideSource(LockerFile, Root);
-        TSource Src;
-        OpenSource(Src, Root, RootName);
-
-        // The locker is created by name once, exclusively, in a folder held open; from then on it is
-        // reached through its descriptor, and removed on failure only while its name still leads to it.
-        const QString LockerFull = Fs::FullPath(LockerFile);
-        const qsizetype Slash = LockerFull.lastIndexOf(QLatin1Char('/'));
-        LockerFolder = TDirHandle::Open(Slash <= 0 ? QStringLiteral("/") : LockerFull.left(Slash), true);
-        LockerName = LockerFull.mid(Slash + 1);
-        // An existing file is replaced by a new one, never rewritten in place: whatever else links
-        // to the old one keeps its content.
-        struct stat Old;
-        if (LockerFolder.StatChild(LockerName, Old) && !S_ISDIR(Old.st_mode))
-            LockerFolder.Unlink(LockerName);
-        const std::unique_ptr<TFileStream> Stream = LockerFolder.CreateFile(LockerName, 0600);
-        struct stat New;
-        if (::fstat(Stream->Handle(), &New) == 0) {
-            Created = IdentityOf(New);
-            WasCreated = true;
-        }
-        const QString RecoveryCode = WriteLocker(Src, *Stream, Password, Source, Progress, Cancel);
-        Stream->Close();
-
-        Result.Success = true;
-        Result.MessageText = Translate("Locker created successfully.");
-        Result.RecoveryCode = RecoveryCode;
-        return Result;
-    } catch (const std::exception& Error) {
-        SetFailure(Result, ErrorTextOf(Error));
-    }
-
-    // Failure: no partial locker may remain. A file we did not create is not ours to delete.
-    struct stat Now;
-    if (WasCreated && LockerFolder.StatChild(LockerName, Now) && IdentityOf(Now) == Created) {
-        try {
-            LockerFolder.Unlink(LockerName);
-        } catch (const EKelvarnError& Error) {
-            throw EKelvarnError(WithItem(Translate("The incomplete locker file could not be deleted."),
-                                         LockerFolder.ChildPath(LockerName) + Cr + Lf + Error.Message()));
-        }
-    }
-    return Result;
 }
 
 namespace {

@@ -19,9 +19,9 @@
 #include "dialogs/UnitPassword.h"
 #include "app/VisualStyle.h"
 #include "translation/translation.h"
-#include "locker/uLocker.h"
 #include "dialogs/uPasswordSet.h"
 #include "settings/uSettings.h"
+#include "workflow/uWorkflow.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -92,9 +92,11 @@ void WriteFile(const QString& Path, const QByteArray& Bytes) {
 
 // A folder hidden as the program hides it: packed into its locker, then removed.
 void HideFolder(const QString& Folder) {
-    const TLockerResult Result = CreateLocker(Folder, Folder + QStringLiteral(".kvlocker"), FixturePassword);
-    if (!Result.Success)
-        Die(QStringLiteral("cannot create the locker of ") + Folder + QStringLiteral(": ") + Result.MessageText);
+    QString RecoveryCode;
+    const TWorkflowResult Result =
+        PublishLocker(Folder, Folder + QStringLiteral(".kvlocker"), FixturePassword, false, RecoveryCode);
+    if (!Result.Ok())
+        Die(QStringLiteral("cannot create the locker of ") + Folder + QStringLiteral(": ") + Result.Text);
     if (!QDir(Folder).removeRecursively())
         Die(QStringLiteral("cannot remove ") + Folder);
 }

@@ -1,12 +1,16 @@
 #pragma once
 
 #include "TestFiles.h"
+#include "locker/uLocker.h"
+#include "platform/KelvarnError.h"
+#include "platform/PlatformDirHandle.h"
 
 #include <QByteArray>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QMap>
 #include <QString>
 
@@ -18,8 +22,30 @@
 #include <fcntl.h>
 #include <vector>
 
-// Fixtures shared by the locker tests: files with given content and mode, and a snapshot of a tree
-// (kind, permission bits and content digest of every item, links included and never followed).
+// Fixtures shared by the locker tests: files with given content and mode, a snapshot of a tree
+// (kind, permission bits and content digest of every item, links included and never followed), and
+// lockers written to a path.
+
+// Packs Source into LockerFile as a user's locker is published: under a private name in its folder,
+// given the name only on success, and never over what is there unless Replace. The writer alone,
+// unchecked, so that its own failures reach the test as they are.
+inline TLockerResult CreateLockerAt(const QString& Source, const QString& LockerFile, const QString& Password,
+                                    const TLockerProgressProc& Progress = nullptr,
+                                    const TLockerCancelFunc& Cancel = nullptr, bool Replace = false) {
+    try {
+        const QFileInfo Locker(LockerFile);
+        const TDirHandle Folder = TDirHandle::Open(Locker.absolutePath(), true);
+        TPendingFile Pending(Folder);
+        const TLockerResult Result = CreateLocker(Source, Pending.Stream(), Password, Progress, Cancel);
+        if (Result.Success)
+            Pending.Commit(Locker.fileName(), Replace);
+        return Result;
+    } catch (const EKelvarnError& Error) {
+        TLockerResult Failed;
+        Failed.MessageText = Error.Message();
+        return Failed;
+    }
+}
 
 inline QString DescribeItem(const QString& Path) {
     struct stat St;

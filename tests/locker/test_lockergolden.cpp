@@ -115,7 +115,7 @@ private slots:
         TLockerResult Result;
         {
             TCountingRandom Fixed;
-            Result = CreateLocker(Dir.filePath("src/") + Items.first().Path, Locker, GoldenPassword);
+            Result = CreateLockerAt(Dir.filePath("src/") + Items.first().Path, Locker, GoldenPassword);
         }
         QVERIFY2(Result.Success, qPrintable(Result.MessageText));
         QCOMPARE(Result.RecoveryCode, GoldenRecoveryCode);

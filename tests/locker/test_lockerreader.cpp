@@ -55,7 +55,7 @@ private slots:
         FTree = SnapshotTree(Src);
         FRootMode = DescribeItem(Src);
         FLocker = P("tree.kvlocker");
-        const TLockerResult R = CreateLocker(Src, FLocker, Password);
+        const TLockerResult R = CreateLockerAt(Src, FLocker, Password);
         QVERIFY2(R.Success, qPrintable(R.MessageText));
         FRecovery = R.RecoveryCode;
     }
@@ -142,7 +142,7 @@ private slots:
         QTemporaryDir Out;
         const QString Shaped = QStringLiteral("0a1b 2c3d 4e5f 6789 abcd ef01 2345 6789");
         QVERIFY(WriteTestFile(Out.filePath("f.txt"), "x"));
-        const TLockerResult Made = CreateLocker(Out.filePath("f.txt"), Out.filePath("f.kvlocker"), Shaped);
+        const TLockerResult Made = CreateLockerAt(Out.filePath("f.txt"), Out.filePath("f.kvlocker"), Shaped);
         QVERIFY2(Made.Success, qPrintable(Made.MessageText));
         const TLockerResult AsTyped = ExtractLocker(Out.filePath("f.kvlocker"), Out.filePath("a"), Shaped);
         QVERIFY2(AsTyped.Success, qPrintable(AsTyped.MessageText));
@@ -170,7 +170,7 @@ private slots:
         for (qsizetype I = 0; I < Data.size(); ++I)
             Data[I] = static_cast<char>((static_cast<uint64_t>(I) * 2654435761u) >> 13);
         QVERIFY(WriteTestFile(Out.filePath("big.bin"), Data));
-        const TLockerResult Made = CreateLocker(Out.filePath("big.bin"), Out.filePath("big.kvlocker"), Password);
+        const TLockerResult Made = CreateLockerAt(Out.filePath("big.bin"), Out.filePath("big.kvlocker"), Password);
         QVERIFY2(Made.Success, qPrintable(Made.MessageText));
         const QString Given = Secret == "password" ? Password : Secret == "recovery" ? Made.RecoveryCode : Secret;
         const int64_t Before = BytesReadByProcess();
@@ -301,7 +301,7 @@ private slots:
         QVERIFY(WriteTestFile(Out.filePath("src/data"), "content"));
         const QString Locker = Out.filePath("box/data");
         QVERIFY(QDir().mkpath(Out.filePath("box")));
-        QVERIFY(CreateLocker(Out.filePath("src/data"), Locker, Password).Success);
+        QVERIFY(CreateLockerAt(Out.filePath("src/data"), Locker, Password).Success);
         const QByteArray Bytes = ReadTestFile(Locker);
         const TLockerResult R = ExtractLocker(Locker, Out.filePath("box"), Password);
         QVERIFY(!R.Success);
@@ -312,7 +312,7 @@ private slots:
     void singleFile() {
         QTemporaryDir Out;
         QVERIFY(WriteTestFile(Out.filePath("report.pdf"), "%PDF", 0604));
-        QVERIFY(CreateLocker(Out.filePath("report.pdf"), Out.filePath("r.kvlocker"), Password).Success);
+        QVERIFY(CreateLockerAt(Out.filePath("report.pdf"), Out.filePath("r.kvlocker"), Password).Success);
         const TLockerResult R = ExtractLocker(Out.filePath("r.kvlocker"), Out.filePath("back"), Password);
         QVERIFY2(R.Success, qPrintable(R.MessageText));
         QCOMPARE(SnapshotTree(Out.filePath("back")).keys(), QStringList{"report.pdf"});
@@ -376,7 +376,7 @@ private slots:
         QTemporaryDir Out;
         QVERIFY(WriteTestFile(Out.filePath("src/big/script.sh"), QByteArray(14 * 1024 * 1024, '#') + "\nrm -rf ~\n"));
         const QString Locker = Out.filePath("big.kvlocker");
-        QVERIFY(CreateLocker(Out.filePath("src/big"), Locker, Password).Success);
+        QVERIFY(CreateLockerAt(Out.filePath("src/big"), Locker, Password).Success);
         const QByteArray Before = ReadTestFile(Locker);
         const QString Dest = Out.filePath("dest");
         bool Changed = false;
@@ -405,7 +405,7 @@ private slots:
         QTemporaryDir Out;
         QVERIFY(WriteTestFile(Out.filePath("src/big/data.bin"), QByteArray(20 * 1024 * 1024, 'd')));
         const QString Locker = Out.filePath("big.kvlocker");
-        QVERIFY(CreateLocker(Out.filePath("src/big"), Locker, Password).Success);
+        QVERIFY(CreateLockerAt(Out.filePath("src/big"), Locker, Password).Success);
         const QString Dest = Out.filePath("dest");
         bool Cut = false;
         const TLockerResult R = ExtractLocker(Locker, Dest, Password, [&](const QString&, int64_t, int64_t) {
@@ -447,7 +447,7 @@ private slots:
         QVERIFY(WriteTestFile(Out.filePath("src/big/large.bin"), QByteArray(24 * 1024 * 1024, 'L')));
         QVERIFY(WriteTestFile(Out.filePath("src/big/small.txt"), QByteArray(20000, 's')));
         const QString Locker = Out.filePath("big.kvlocker");
-        QVERIFY(CreateLocker(Out.filePath("src/big"), Locker, Password).Success);
+        QVERIFY(CreateLockerAt(Out.filePath("src/big"), Locker, Password).Success);
         const QString Dest = Out.filePath("dest");
         const TLockerResult R = ExtractLocker(Locker, Dest, Password);
         QVERIFY2(R.Success, qPrintable(R.MessageText));

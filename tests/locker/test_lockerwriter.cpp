@@ -112,7 +112,7 @@ private slots:
         int64_t LastTotal = -1;
         const QString Locker = P("tree.kvlocker");
         const TLockerResult R =
-            CreateLocker(Src + "/", Locker, Password, [&](const QString&, int64_t Done, int64_t Total) {
+            CreateLockerAt(Src + "/", Locker, Password, [&](const QString&, int64_t Done, int64_t Total) {
                 Dones.append(Done);
                 LastTotal = Total;
             });
@@ -177,7 +177,7 @@ private slots:
 
     void singleFileAndEmptyFolder() {
         QVERIFY(WriteTestFile(P("one/notes.md"), "# notes"));
-        const TLockerResult R = CreateLocker(P("one/notes.md"), P("one.kvlocker"), Password);
+        const TLockerResult R = CreateLockerAt(P("one/notes.md"), P("one.kvlocker"), Password);
         QVERIFY2(R.Success, qPrintable(R.MessageText));
         const TDecoded D = Decode(P("one.kvlocker"), Password);
         QVERIFY(D.Authentic);
@@ -190,7 +190,7 @@ private slots:
         QCOMPARE(D.PayloadLength, (4 + 8) + 5 + (4 + 8 + 13) + 7);
 
         QVERIFY(QDir().mkpath(P("nothing")));
-        const TLockerResult E = CreateLocker(P("nothing"), P("nothing.kvlocker"), Password);
+        const TLockerResult E = CreateLockerAt(P("nothing"), P("nothing.kvlocker"), Password);
         QVERIFY2(E.Success, qPrintable(E.MessageText));
         const TDecoded DE = Decode(P("nothing.kvlocker"), Password);
         // Only the root folder's own entry.
@@ -208,7 +208,7 @@ private slots:
         QVERIFY(WriteTestFile(P("big/a"), "x"));
         QVERIFY(WriteTestFile(P("big/b"), Exact));
         QVERIFY(WriteTestFile(P("big/c"), Exact + "!"));
-        const TLockerResult R = CreateLocker(P("big"), P("big.kvlocker"), Password);
+        const TLockerResult R = CreateLockerAt(P("big"), P("big.kvlocker"), Password);
         QVERIFY2(R.Success, qPrintable(R.MessageText));
         const TDecoded D = Decode(P("big.kvlocker"), Password);
         QVERIFY(D.Authentic);
@@ -218,8 +218,8 @@ private slots:
 
     void lockersDifferInEverySecret() {
         QVERIFY(WriteTestFile(P("same/f"), "same"));
-        const TLockerResult A = CreateLocker(P("same"), P("same1.kvlocker"), Password);
-        const TLockerResult B = CreateLocker(P("same"), P("same2.kvlocker"), Password);
+        const TLockerResult A = CreateLockerAt(P("same"), P("same1.kvlocker"), Password);
+        const TLockerResult B = CreateLockerAt(P("same"), P("same2.kvlocker"), Password);
         QVERIFY(A.Success && B.Success);
         QVERIFY(A.RecoveryCode != B.RecoveryCode);
         const QByteArray X = ReadTestFile(P("same1.kvlocker")), Y = ReadTestFile(P("same2.kvlocker"));
@@ -258,8 +258,6 @@ private slots:
                                        "with a drive letter.";
         QTest::newRow("locker inside") << "inside"
                                        << "The locker file cannot be the item being packed or lie inside it.";
-        QTest::newRow("locker is source") << "itself"
-                                          << "The locker file cannot be the item being packed or lie inside it.";
     }
     void refusedBeforeWriting() {
         QFETCH(QString, Kind);
@@ -306,17 +304,15 @@ private slots:
         } else if (Kind == "drive") {
             QVERIFY(WriteTestFile(Src + "/C:x", "x"));
         } else if (Kind == "inside") {
+            QVERIFY(QDir().mkpath(Src + "/sub"));
             Locker = Src + "/sub/out.kvlocker";
-        } else if (Kind == "itself") {
-            Source = Src + "/keep.txt";
-            Locker = Source;
         }
         // Something the user had at the locker path stays untouched when nothing was written.
-        if (Kind != "inside" && Kind != "itself")
+        if (Kind != "inside")
             QVERIFY(WriteTestFile(Locker, "previous"));
         const QMap<QString, QString> Before = SnapshotTree(Dir.path());
 
-        const TLockerResult R = CreateLocker(Source, Locker, Pass);
+        const TLockerResult R = CreateLockerAt(Source, Locker, Pass);
         QVERIFY(!R.Success);
         QVERIFY(R.RecoveryCode.isEmpty());
         QCOMPARE(R.MessageText.section("\r\n", 0, 0), Message);
@@ -335,15 +331,15 @@ private slots:
         QVERIFY(WriteTestFile(Dir.filePath("src/large"), QByteArray(3 * LockerFormat::CopyBufferSize, 'L')));
         const QString Locker = Dir.filePath("c.kvlocker");
         QVERIFY(WriteTestFile(Locker, "an older locker"));
-        const QMap<QString, QString> Source = SnapshotTree(Dir.filePath("src"));
+        const QMap<QString, QString> Before = SnapshotTree(Dir.path());
         int Polls = 0;
         const TLockerResult R =
-            CreateLocker(Dir.filePath("src"), Locker, Password, nullptr, [&] { return ++Polls >= AnswerTrueAt; });
+            CreateLockerAt(Dir.filePath("src"), Locker, Password, nullptr, [&] { return ++Polls >= AnswerTrueAt; });
         QVERIFY(!R.Success);
         QCOMPARE(R.MessageText, QStringLiteral("Operation cancelled by user."));
         QCOMPARE(Polls, AnswerTrueAt);
-        QVERIFY(!Fs::PathExists(Locker));
-        QCOMPARE(SnapshotTree(Dir.filePath("src")), Source);
+        // The older locker and the source as they were, and nothing of the new one.
+        QCOMPARE(SnapshotTree(Dir.path()), Before);
     }
 
     // A file that grows, shrinks or is rewritten while it is copied fails the operation; the
@@ -362,7 +358,7 @@ private slots:
         const QString Locker = Dir.filePath("x.kvlocker");
         bool Changed = false;
         const TLockerResult R =
-            CreateLocker(Dir.filePath("src"), Locker, Password, [&](const QString& Path, int64_t, int64_t) {
+            CreateLockerAt(Dir.filePath("src"), Locker, Password, [&](const QString& Path, int64_t, int64_t) {
                 if (Changed || Path != File)
                     return;
                 Changed = true;
@@ -395,7 +391,7 @@ private slots:
         const QString Locker = Dir.filePath("x.kvlocker");
         bool Swapped = false;
         const TLockerResult R =
-            CreateLocker(Dir.filePath("src"), Locker, Password, [&](const QString&, int64_t, int64_t) {
+            CreateLockerAt(Dir.filePath("src"), Locker, Password, [&](const QString&, int64_t, int64_t) {
                 if (Swapped)
                     return;
                 Swapped = true;
@@ -438,7 +434,7 @@ private slots:
                     Swap();
             });
         const TLockerResult R =
-            CreateLocker(Dir.filePath("src"), Locker, Password, [&](const QString&, int64_t, int64_t) {
+            CreateLockerAt(Dir.filePath("src"), Locker, Password, [&](const QString&, int64_t, int64_t) {
                 if (!DuringWalk)
                     Swap();
             });
@@ -456,7 +452,7 @@ private slots:
         for (int I = 0; I <= LockerFormat::MaxPathDepth; ++I)
             Path += "/d";
         QVERIFY(QDir().mkpath(Path));
-        const TLockerResult R = CreateLocker(Dir.filePath("deep"), Dir.filePath("deep.kvlocker"), Password);
+        const TLockerResult R = CreateLockerAt(Dir.filePath("deep"), Dir.filePath("deep.kvlocker"), Password);
         QVERIFY(!R.Success);
         QCOMPARE(R.MessageText.section("\r\n", 0, 0),
                  QStringLiteral("This path is too long or too deeply nested to be stored in a locker."));
@@ -464,7 +460,8 @@ private slots:
     }
 
     // Written into a file the caller holds: read back through the same descriptor; a locker held
-    // inside its own source is refused, by identity, whatever path leads to it.
+    // inside its own source, or as the source itself, is refused, by identity, whatever path leads
+    // to it.
     void intoHeldFile() {
         QTemporaryDir Dir;
         QVERIFY(WriteTestFile(Dir.filePath("src/f"), "content"));
@@ -483,6 +480,11 @@ private slots:
         const TLockerResult R = CreateLocker(Dir.filePath("src"), *Inside, Password);
         QVERIFY(!R.Success);
         QCOMPARE(R.MessageText.section("\r\n", 0, 0),
+                 QStringLiteral("The locker file cannot be the item being packed or lie inside it."));
+        const std::unique_ptr<TFileStream> Itself = Folder.CreateFile("itself.tmp");
+        const TLockerResult Own = CreateLocker(Dir.filePath("itself.tmp"), *Itself, Password);
+        QVERIFY(!Own.Success);
+        QCOMPARE(Own.MessageText.section("\r\n", 0, 0),
                  QStringLiteral("The locker file cannot be the item being packed or lie inside it."));
     }
 
@@ -569,7 +571,7 @@ private slots:
         Small.rlim_cur = 6 * 1024 * 1024;
         const auto OldHandler = std::signal(SIGXFSZ, SIG_IGN);
         QVERIFY(::setrlimit(RLIMIT_FSIZE, &Small) == 0);
-        const TLockerResult Plain = CreateLocker(Dir.filePath("src"), Dir.filePath("a.kvlocker"), Password);
+        const TLockerResult Plain = CreateLockerAt(Dir.filePath("src"), Dir.filePath("a.kvlocker"), Password);
         const TDirHandle Folder = TDirHandle::Open(Dir.path());
         TLockerResult Checked;
         {
@@ -582,10 +584,13 @@ private slots:
             QVERIFY(!R.Success);
             QVERIFY2(R.MessageText.startsWith(QStringLiteral("Stream write error. ")), qPrintable(R.MessageText));
         }
-        QVERIFY(!Fs::PathExists(Dir.filePath("a.kvlocker")));
+        // Of the partial lockers only the one this test holds by name is left.
+        QCOMPARE(QDir(Dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name),
+                 QStringList({"b.tmp", "src"}));
     }
 
-    // An existing locker path is replaced by a new file: another name for the old file keeps it.
+    // An existing locker path is replaced, when asked, by a new file: another name for the old file
+    // keeps it, and a link there is replaced, not written through.
     void replacesWithoutWritingThroughLinks() {
         QTemporaryDir Dir;
         QVERIFY(WriteTestFile(Dir.filePath("src/f"), "content"));
@@ -593,21 +598,21 @@ private slots:
         const QString Locker = Dir.filePath("l.kvlocker");
         QVERIFY(::link(QFile::encodeName(Dir.filePath("other")).constData(), QFile::encodeName(Locker).constData()) ==
                 0);
-        QVERIFY(CreateLocker(Dir.filePath("src"), Locker, Password).Success);
+        QVERIFY(CreateLockerAt(Dir.filePath("src"), Locker, Password, nullptr, nullptr, true).Success);
         QCOMPARE(ReadTestFile(Dir.filePath("other")), QByteArray("precious"));
         QVERIFY(Decode(Locker, Password).Authentic);
 
         const QString Linked = Dir.filePath("link.kvlocker");
         QVERIFY(::symlink(QFile::encodeName(Dir.filePath("other")).constData(),
                           QFile::encodeName(Linked).constData()) == 0);
-        QVERIFY(CreateLocker(Dir.filePath("src"), Linked, Password).Success);
+        QVERIFY(CreateLockerAt(Dir.filePath("src"), Linked, Password, nullptr, nullptr, true).Success);
         QCOMPARE(ReadTestFile(Dir.filePath("other")), QByteArray("precious"));
         QVERIFY(Fs::FileExists(Linked));
     }
 
     void noCallbacksNeeded() {
         QVERIFY(WriteTestFile(P("quiet/f"), "q"));
-        QVERIFY(CreateLocker(P("quiet"), P("quiet.kvlocker"), Password, nullptr, nullptr).Success);
+        QVERIFY(CreateLockerAt(P("quiet"), P("quiet.kvlocker"), Password, nullptr, nullptr).Success);
     }
 
     void throttle() {
@@ -678,7 +683,7 @@ private slots:
             QSKIP("permissions do not bind the superuser");
         QVERIFY(WriteTestFile(P("locked/inner/f"), "f"));
         QVERIFY(::chmod(QFile::encodeName(P("locked/inner")).constData(), 0) == 0);
-        const TLockerResult R = CreateLocker(P("locked"), P("locked.kvlocker"), Password);
+        const TLockerResult R = CreateLockerAt(P("locked"), P("locked.kvlocker"), Password);
         ::chmod(QFile::encodeName(P("locked/inner")).constData(), 0755);
         QVERIFY(!R.Success);
         QVERIFY2(R.MessageText.contains(P("locked/inner")), qPrintable(R.MessageText));
