@@ -103,6 +103,9 @@ QString TPayloadPrelude::Read(TFieldSource& Source, TPayloadPrelude& Out, TPaylo
         return Translate("Invalid locker entry count.");
     if (!IsSafeRootName(Out.RootName))
         return BadRootNameMessage(Out.RootName);
+    // Stored bytes that are not UTF-8 come back longer once the name is made.
+    if (!IsWithinPathBounds(Out.RootName, QString()))
+        return TooLongMessage();
     if (!Out.RootIsFolder && Out.Count != 1)
         return WithItem(SingleFileMessage(), PrintableName(Out.RootName));
     return QString();
