@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
@@ -180,40 +181,50 @@ private:
 };
 
 // Whether an entry in the folder Dir (whose attributes are DirSt) can be removed by this user.
-int RemovalBlockedIn(int DirFd, const struct stat& DirSt, const struct stat& ItemSt) {
-    if (::faccessat(DirFd, ".", W_OK | X_OK, AT_EACCESS) != 0 && DirSt.st_uid != ::geteuid())
-        return EACCES;
-    // In a sticky folder only the owner of the entry or of the folder may remove it.
-    if ((DirSt.st_mode & S_ISVTX) && ::geteuid() != 0 && ItemSt.st_uid != ::geteuid() && DirSt.st_uid != ::geteuid())
-        return EPERM;
-    return 0;
+// Who may remove entries from a folder, asked once per folder.
+struct TFolderRights {
+    bool Writable = false; // write and search on it, or it is the user's own
+    bool Sticky = false;
+    uid_t Owner = 0;
+};
+
+TFolderRights RightsOf(int DirFd, uid_t Owner, mode_t Mode) {
+    TFolderRights Rights;
+    Rights.Writable = ::faccessat(DirFd, ".", W_OK | X_OK, AT_EACCESS) == 0 || Owner == ::geteuid();
+    Rights.Sticky = (Mode & S_ISVTX) != 0;
+    Rights.Owner = Owner;
+    return Rights;
 }
 
-int FlagsBlocked(int DirFd, const QByteArray& Name) {
-    struct statx Sx;
-    if (::statx(DirFd, Name.constData(), AT_SYMLINK_NOFOLLOW, STATX_TYPE, &Sx) != 0)
+// Why Name in the folder could not be removed, or 0; one statx tells the kind, the owner, the device
+// and the immutable and append-only flags. Sx receives what it found.
+int RemovalBlocked(int DirFd, const TFolderRights& Rights, const QByteArray& Name, dev_t Device,
+                   struct statx& Sx) {
+    if (::statx(DirFd, Name.constData(), AT_SYMLINK_NOFOLLOW,
+                STATX_TYPE | STATX_MODE | STATX_UID | STATX_INO, &Sx) != 0)
         return errno;
+    if (makedev(Sx.stx_dev_major, Sx.stx_dev_minor) != Device)
+        return EBUSY; // a mount point inside
+    if (!Rights.Writable)
+        return EACCES;
+    // In a sticky folder only the owner of the entry or of the folder may remove it.
+    if (Rights.Sticky && ::geteuid() != 0 && Sx.stx_uid != ::geteuid() && Rights.Owner != ::geteuid())
+        return EPERM;
     if (Sx.stx_attributes & Sx.stx_attributes_mask & (STATX_ATTR_IMMUTABLE | STATX_ATTR_APPEND))
         return EPERM;
     return 0;
 }
 
-QString FindUndeletableIn(const TDirHandle& Folder, const struct stat& FolderSt, const QString& Path, dev_t Device) {
+QString FindUndeletableIn(const TDirHandle& Folder, const TFolderRights& Rights, const QString& Path,
+                          dev_t Device) {
     for (const TDirEntry& Item : Folder.ListKinds()) {
-        const QString ItemPath = Path + QLatin1Char('/') + Item.Name;
-        struct stat St;
-        if (!Folder.StatChild(Item.Name, St))
-            return Located(ItemPath, errno);
-        if (St.st_dev != Device)
-            return Located(ItemPath, EBUSY); // a mount point inside
-        int Blocked = RemovalBlockedIn(Folder.Fd(), FolderSt, St);
-        if (!Blocked)
-            Blocked = FlagsBlocked(Folder.Fd(), QFile::encodeName(Item.Name));
-        if (Blocked)
-            return Located(ItemPath, Blocked);
-        if (S_ISDIR(St.st_mode)) {
+        struct statx Sx;
+        if (const int Blocked = RemovalBlocked(Folder.Fd(), Rights, QFile::encodeName(Item.Name), Device, Sx))
+            return Located(Path + QLatin1Char('/') + Item.Name, Blocked);
+        if (S_ISDIR(Sx.stx_mode)) {
             const TDirHandle Sub = Folder.OpenFolder(Item.Name, &Item.Identity);
-            const QString Found = FindUndeletableIn(Sub, St, ItemPath, Device);
+            const QString Found = FindUndeletableIn(Sub, RightsOf(Sub.Fd(), Sx.stx_uid, Sx.stx_mode),
+                                                    Path + QLatin1Char('/') + Item.Name, Device);
             if (!Found.isEmpty())
                 return Found;
         }
@@ -245,20 +256,15 @@ TListedItem OpenListedItem(const QString& Path, const QString& Password) {
 
 QString FindUndeletable(const TDirHandle& Parent, const QString& Name) {
     const QString Path = Parent.ChildPath(Name);
-    struct stat St;
-    if (!Parent.StatChild(Name, St))
-        return Located(Path, errno);
-    int Blocked = RemovalBlockedIn(Parent.Fd(), Parent.Stat(), St);
-    if (!Blocked)
-        Blocked = FlagsBlocked(Parent.Fd(), QFile::encodeName(Name));
-    if (Blocked)
-        return Located(Path, Blocked);
-    if (!S_ISDIR(St.st_mode))
-        return QString();
     const struct stat ParentSt = Parent.Stat();
-    if (St.st_dev != ParentSt.st_dev)
-        return Located(Path, EBUSY);
-    return FindUndeletableIn(Parent.OpenFolder(Name), St, Path, St.st_dev);
+    struct statx Sx;
+    if (const int Blocked = RemovalBlocked(Parent.Fd(), RightsOf(Parent.Fd(), ParentSt.st_uid, ParentSt.st_mode),
+                                           QFile::encodeName(Name), ParentSt.st_dev, Sx))
+        return Located(Path, Blocked);
+    if (!S_ISDIR(Sx.stx_mode))
+        return QString();
+    const TDirHandle Folder = Parent.OpenFolder(Name);
+    return FindUndeletableIn(Folder, RightsOf(Folder.Fd(), Sx.stx_uid, Sx.stx_mode), Path, ParentSt.st_dev);
 }
 
 QString FindChanged(const TDirHandle& Parent, const QString& AsideName, const QList<TEntryInfo>& Packed,

@@ -13,6 +13,7 @@
 #include <linux/fs.h>
 #include <pwd.h>
 #include <sys/ioctl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -282,6 +283,22 @@ private slots:
         QVERIFY2(Result.Text.contains(Stuck), qPrintable(Result.Text));
         QCOMPARE(QDir(FBox).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{"Data"});
         QCOMPARE(TreeSnapshot(FItem, false), FOriginal);
+    }
+
+    // A file system mounted inside the item: its entries could not be deleted with the rest.
+    void mountPointInsideIsRefusedFirst() {
+        MakeFixture();
+        const QString Mount = FItem + QStringLiteral("/sub/mnt");
+        QVERIFY(QDir().mkpath(Mount));
+        const QByteArray Target = QFile::encodeName(Mount);
+        if (::mount("none", Target.constData(), "tmpfs", 0, "size=64k") != 0)
+            QSKIP("cannot mount here (needs root)");
+        const TWorkflowResult Result = HideItem(FItem, Password, false);
+        QVERIFY(::umount(Target.constData()) == 0);
+        QCOMPARE(int(Result.Kind), int(TOutcome::IoError));
+        QVERIFY2(Result.Text.contains(Mount), qPrintable(Result.Text));
+        QVERIFY(!QFileInfo::exists(FItem + QStringLiteral(".kvlocker")));
+        QVERIFY(QFileInfo(Mount).isDir());
     }
 
     // Conflict "Yes" over a folder that cannot be deleted in full: the user's folder is replaced
