@@ -3,6 +3,7 @@
 #include "locker/uLockerFormat.h"
 #include "locker/uLockerNames.h"
 #include "locker/uLockerPayload.h"
+#include "locker/uLockerReading.h"
 
 #include "platform/KelvarnError.h"
 #include "crypto/uCryptoProvider.h"
@@ -102,8 +103,7 @@ inline QByteArray OpenLocker(QByteArrayView Locker, const QString& Secret, QStri
     for (const TLockerSlot* Slot : {&Header.Password, &Header.Recovery}) {
         if (Slot->Iterations < 1 || Slot->Iterations > MaxIterations)
             continue;
-        TSecretBytes SlotKey(Pbkdf2Sha256(Secret, Slot->Salt, Slot->Iterations, LockerFormat::KeySize));
-        TSecretBytes Master(XorBytes(Slot->Wrapped, SlotKey.Value));
+        TSecretBytes Master(LockerReading::UnwrapSlot(*Slot, Secret));
         THmacSha256 Mac(DeriveMacKey(Master.Value));
         Mac.UpdateBytes(Header.Nonce);
         Mac.Update(Stored.data(), static_cast<int>(Stored.size()));
