@@ -3,6 +3,7 @@
 #include "workflow/uWorkflow.h"
 
 #include "platform/KelvarnError.h"
+#include "platform/PlatformThreads.h"
 #include "translation/translation.h"
 
 #include <QFile>
@@ -14,6 +15,8 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
+
+#include <vector>
 
 namespace {
 
@@ -98,6 +101,9 @@ private:
     QString FRoot;
 };
 
+// Deletes a tree through descriptors. The files of a large folder are shared with a helper thread:
+// where each unlink waits for the device (online discard, network storage), two in flight take
+// about half the time, and the kernel's work for the rest overlaps too.
 class TDeleter {
 public:
     TDeleter(const QList<TEntryInfo>* Packed, int64_t ChangedSince, const QString& ShownRoot)
@@ -106,33 +112,135 @@ public:
             FMap = ByPath(*Packed);
         FCheck = Packed != nullptr;
     }
+    ~TDeleter() { FHelper.StopAndJoin(); }
+    TDeleter(const TDeleter&) = delete;
+    TDeleter& operator=(const TDeleter&) = delete;
 
     QStringList Run(const TDirHandle& Parent, const QString& Name) {
         struct stat St;
         if (!Parent.StatChild(Name, St))
             return {};
-        if (!Deletable(St, QString(), true))
+        if (!Deletable(St, QString(), true)) {
+            KeepChanged(QString());
             return FKept;
+        }
         Remove(Parent, Name, St, QString(), true);
         return FKept;
     }
 
 private:
-    bool Deletable(const struct stat& St, const QString& Relative, bool IsRoot) {
+    // Fewer files than this in a folder are not worth a hand-over.
+    static constexpr qsizetype ShareFrom = 16;
+
+    // A file that stays, and why: the system's error, or 0 when it changed after it was packed.
+    struct TStay {
+        QString Relative;
+        int Errno;
+    };
+    // A share of one folder's files, handed to the helper.
+    struct TShare {
+        int DirFd = -1;
+        const QList<TDirEntry>* Items = nullptr;
+        const QList<qsizetype>* Files = nullptr;
+        qsizetype From = 0;
+        qsizetype To = 0;
+        const QString* Prefix = nullptr;
+        std::vector<TStay> Stays;
+        QList<qsizetype> Folders; // found to be folders since the listing: the walker's to do
+        bool Pending = false;
+    };
+
+    // Only reads: the helper calls it too.
+    bool Deletable(const struct stat& St, const QString& Relative, bool IsRoot) const {
         if (FCheck) {
             const TEntryInfo* Entry = FMap.value(Relative);
-            if (!Entry || !SameAsPacked(St, *Entry, IsRoot)) {
-                FKept.append(Below(FRoot, Relative) + QLatin1String(CrLf) +
-                             Translate("It changed after it was packed."));
+            if (!Entry || !SameAsPacked(St, *Entry, IsRoot))
                 return false;
-            }
         }
         // Without a record, only what is older than the start of the deletion was compared.
-        if (FChangedSince > 0 && !S_ISDIR(St.st_mode) && Nanoseconds(St.st_ctim) >= FChangedSince) {
-            FKept.append(Below(FRoot, Relative) + QLatin1String(CrLf) + Translate("It changed after it was packed."));
-            return false;
+        return !(FChangedSince > 0 && !S_ISDIR(St.st_mode) && Nanoseconds(St.st_ctim) >= FChangedSince);
+    }
+
+    void KeepChanged(const QString& Relative) {
+        FKept.append(Below(FRoot, Relative) + QLatin1String(CrLf) + Translate("It changed after it was packed."));
+    }
+
+    static QString ChildOf(const QString& Prefix, const QString& Name) {
+        return Prefix.isEmpty() ? Name : Prefix + QLatin1Char('/') + Name;
+    }
+
+    // Unlinks the files Files[From, To) of Items in the folder DirFd that may go.
+    void RemoveFiles(TShare& Share) const {
+        for (qsizetype I = Share.From; I < Share.To; ++I) {
+            const qsizetype Index = Share.Files->at(I);
+            const QString& Name = Share.Items->at(Index).Name;
+            const QByteArray Encoded = QFile::encodeName(Name);
+            struct stat St;
+            if (::fstatat(Share.DirFd, Encoded.constData(), &St, AT_SYMLINK_NOFOLLOW) != 0)
+                continue; // gone already
+            if (S_ISDIR(St.st_mode)) {
+                Share.Folders.append(Index);
+                continue;
+            }
+            const QString Relative = ChildOf(*Share.Prefix, Name);
+            if (!Deletable(St, Relative, false))
+                Share.Stays.push_back({Relative, 0});
+            else if (::unlinkat(Share.DirFd, Encoded.constData(), 0) != 0 && errno != ENOENT)
+                Share.Stays.push_back({Relative, errno});
         }
-        return true;
+    }
+
+    void HelperLoop() {
+        std::unique_lock<std::mutex> Guard(FHelper.Lock);
+        for (;;) {
+            FHelper.Changed.wait(Guard, [this] { return FHelper.Stopping() || FShared.Pending; });
+            if (FHelper.Stopping())
+                return;
+            Guard.unlock();
+            RemoveFiles(FShared);
+            Guard.lock();
+            FShared.Pending = false;
+            FHelper.Wake();
+        }
+    }
+
+    // Files of the folder Sub, the second half on the helper's thread when there are enough; false
+    // when one stays. Folders found among them since the listing are added to Folders.
+    bool RemoveFilesOf(const TDirHandle& Sub, const QList<TDirEntry>& Items, const QList<qsizetype>& Files,
+                       const QString& Relative, QList<qsizetype>& Folders) {
+        TShare Own;
+        Own.DirFd = Sub.Fd();
+        Own.Items = &Items;
+        Own.Files = &Files;
+        Own.Prefix = &Relative;
+        Own.To = Files.size();
+        const bool Share = Files.size() >= ShareFrom && FHelper.StartOnce([this] { HelperLoop(); });
+        if (Share) {
+            Own.To = Files.size() / 2;
+            {
+                const std::lock_guard<std::mutex> Guard(FHelper.Lock);
+                FShared = Own;
+                FShared.From = Own.To;
+                FShared.To = Files.size();
+                FShared.Pending = true;
+            }
+            FHelper.Wake();
+        }
+        RemoveFiles(Own);
+        if (Share) {
+            std::unique_lock<std::mutex> Guard(FHelper.Lock);
+            FHelper.Changed.wait(Guard, [this] { return !FShared.Pending; });
+            Own.Stays.insert(Own.Stays.end(), FShared.Stays.begin(), FShared.Stays.end());
+            Own.Folders += FShared.Folders;
+        }
+        for (const TStay& Stay : Own.Stays) {
+            if (Stay.Errno == 0)
+                KeepChanged(Stay.Relative);
+            else
+                FKept.append(Located(Below(FRoot, Stay.Relative), Stay.Errno));
+        }
+        Folders += Own.Folders;
+        return Own.Stays.empty();
     }
 
     // True when the entry is gone.
@@ -153,13 +261,24 @@ private:
             if (Own.st_uid == ::geteuid() && (Own.st_mode & S_IRWXU) != S_IRWXU)
                 ::fchmod(Sub.Fd(), (Own.st_mode & 07777) | S_IRWXU);
             RunFileStepHook("Delete:descend", Below(FRoot, Relative));
-            for (const TDirEntry& Item : Sub.ListKinds()) {
-                const QString Child = Relative.isEmpty() ? Item.Name : Relative + QLatin1Char('/') + Item.Name;
+            const QList<TDirEntry> Items = Sub.ListKinds();
+            QList<qsizetype> Files;
+            QList<qsizetype> Folders;
+            for (qsizetype I = 0; I < Items.size(); ++I)
+                (Items[I].Kind == TEntryKind::Directory ? Folders : Files).append(I);
+            Emptied = RemoveFilesOf(Sub, Items, Files, Relative, Folders);
+            for (const qsizetype Index : Folders) {
+                const QString& ItemName = Items[Index].Name;
+                const QString Child = ChildOf(Relative, ItemName);
                 struct stat ItemSt;
-                if (!Sub.StatChild(Item.Name, ItemSt))
+                if (!Sub.StatChild(ItemName, ItemSt))
                     continue;
-                if (!Deletable(ItemSt, Child, false) || !Remove(Sub, Item.Name, ItemSt, Child, false))
+                if (!Deletable(ItemSt, Child, false)) {
+                    KeepChanged(Child);
                     Emptied = false;
+                } else if (!Remove(Sub, ItemName, ItemSt, Child, false)) {
+                    Emptied = false;
+                }
             }
         } catch (const EKelvarnError& Error) {
             FKept.append(Below(FRoot, Relative) + QLatin1String(CrLf) + Error.Message());
@@ -178,6 +297,8 @@ private:
     int64_t FChangedSince = 0;
     QString FRoot;
     QStringList FKept;
+    TWorkerThread FHelper;
+    TShare FShared; // under FHelper.Lock while Pending
 };
 
 // Whether an entry in the folder Dir (whose attributes are DirSt) can be removed by this user.

@@ -211,6 +211,53 @@ private slots:
         QVERIFY(PrivateEntry(FBox, "aside").isEmpty());
     }
 
+    // Files a late writer changed after the comparison stay, and go back under the item's name with
+    // the folders that hold them; the rest is deleted, as the locker holds it. A large folder's files
+    // are deleted on two threads, a small one's on one: the outcome is the same.
+    void lateChangesDuringDeletionStay_data() {
+        QTest::addColumn<int>("Files");
+        QTest::newRow("a few files") << 6;
+        QTest::newRow("a large folder") << 64;
+    }
+    void lateChangesDuringDeletionStay() {
+        QFETCH(int, Files);
+        MakeFixture();
+        QMap<QString, QString> Changed;
+        for (int I = 0; I < Files; ++I) {
+            const QString Name = QStringLiteral("many/f%1.txt").arg(I);
+            QVERIFY(WriteTestFile(FItem + QLatin1Char('/') + Name, QByteArray::number(I)));
+            if (I % 5 == 2)
+                Changed.insert(Name, QString::number(I) + QStringLiteral(" changed"));
+        }
+        FOriginal = TreeSnapshot(FItem, false);
+        SetFileStepHookForTest([&](const char* Step, const QString&) {
+            if (QByteArray(Step) != "Hide:delete")
+                return;
+            const QString Aside = FBox + QLatin1Char('/') + PrivateEntry(FBox, "aside");
+            for (const QString& Name : Changed.keys()) {
+                QFile File(Aside + QLatin1Char('/') + Name);
+                QVERIFY(File.open(QIODevice::Append));
+                File.write(" changed");
+            }
+        });
+        const TWorkflowResult Result = HideItem(FItem, Password, false);
+        SetFileStepHookForTest(nullptr);
+        QCOMPARE(int(Result.Kind), int(TOutcome::IoError));
+        qsizetype Named = 0;
+        for (const QString& Name : Changed.keys())
+            Named += Result.Text.contains(FItem + QLatin1Char('/') + Name + QStringLiteral("\r\n"));
+        QCOMPARE(Named, qMin<qsizetype>(Changed.size(), 10));
+
+        QMap<QString, QString> Left;
+        const QMap<QString, QString> Now = TreeSnapshot(FItem, false);
+        for (auto It = Now.cbegin(); It != Now.cend(); ++It)
+            if (It.value() != QLatin1String("folder"))
+                Left.insert(It.key(), QString::fromLatin1(ReadTestFile(FItem + QLatin1Char('/') + It.key())));
+        QCOMPARE(Left, Changed);
+        QVERIFY(DataWhole(FBox));
+        QVERIFY(PrivateEntry(FBox, "aside").isEmpty());
+    }
+
     // The same parent swap, done by a second user in a folder both may write to.
     void neighbourSwapsTheParent_data() {
         QTest::addColumn<bool>("Restore");
