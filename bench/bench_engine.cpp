@@ -146,20 +146,21 @@ public:
             return;
         ::sync();
         const int Fd = ::open("/proc/sys/vm/drop_caches", O_WRONLY | O_CLOEXEC);
-        if (Fd >= 0) {
-            const bool Dropped = ::write(Fd, "3", 1) == 1;
+        const bool Dropped = Fd >= 0 && ::write(Fd, "3", 1) == 1;
+        if (Fd >= 0)
             ::close(Fd);
-            if (Dropped)
-                return;
+        if (!Dropped) {
+            const QString Path = FBase + QStringLiteral("/evict.bin");
+            WriteGeneratedFile(Path, 768 * MiB, 98, FBuffer);
+            const int Out = ::open(QFile::encodeName(Path).constData(), O_RDONLY | O_CLOEXEC);
+            if (Out >= 0) {
+                (void)::fsync(Out);
+                ::close(Out);
+            }
+            ::unlink(QFile::encodeName(Path).constData());
         }
-        const QString Path = FBase + QStringLiteral("/evict.bin");
-        WriteGeneratedFile(Path, 768 * MiB, 98, FBuffer);
-        const int Out = ::open(QFile::encodeName(Path).constData(), O_RDONLY | O_CLOEXEC);
-        if (Out >= 0) {
-            (void)::fsync(Out);
-            ::close(Out);
-        }
-        ::unlink(QFile::encodeName(Path).constData());
+        // The disk first finishes what earlier runs left queued (discards of freed blocks).
+        ::sleep(1);
     }
 
     // Moves an extracted tree out of the way instead of deleting it: on a file system without a
