@@ -456,7 +456,9 @@ private slots:
         QCOMPARE(ReadTestFile(Dest + "/big/large.bin"), QByteArray(24 * 1024 * 1024, 'L'));
         if (Large < 0)
             QSKIP("The page cache cannot be observed on this file system.");
-        QVERIFY2(Large < 0.01, qPrintable(QString::number(Large)));
+        // Under load a 4 MiB piece can stay: pages another CPU still holds on its way to the LRU lists
+        // are not dropped. Without the dropping, all of it stays.
+        QVERIFY2(Large < 0.5, qPrintable(QString::number(Large)));
         QCOMPARE(Small, 1.0);
     }
 
