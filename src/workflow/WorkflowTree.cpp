@@ -28,6 +28,11 @@ QString Below(const QString& Root, const QString& Relative) {
     return Relative.isEmpty() ? Root : Root + QLatin1Char('/') + Relative;
 }
 
+// The relative path of Name inside the folder at relative path Prefix ("" for the root).
+QString ChildOf(const QString& Prefix, const QString& Name) {
+    return Prefix.isEmpty() ? Name : Prefix + QLatin1Char('/') + Name;
+}
+
 QString Located(const QString& Path, int Errno) {
     return Path + QLatin1String(CrLf) + SystemErrorText(Errno);
 }
@@ -79,7 +84,7 @@ public:
 private:
     QString Walk(const TDirHandle& Folder, const QString& Prefix) {
         for (const TDirEntry& Item : Folder.ListKinds()) {
-            const QString Relative = Prefix.isEmpty() ? Item.Name : Prefix + QLatin1Char('/') + Item.Name;
+            const QString Relative = ChildOf(Prefix, Item.Name);
             const TEntryInfo* Entry = FMap.value(Relative);
             struct stat St;
             if (!Entry || !Folder.StatChild(Item.Name, St) || !SameAsPacked(St, *Entry, false))
@@ -163,10 +168,6 @@ private:
 
     void KeepChanged(const QString& Relative) {
         FKept.append(Below(FRoot, Relative) + QLatin1String(CrLf) + Translate("It changed after it was packed."));
-    }
-
-    static QString ChildOf(const QString& Prefix, const QString& Name) {
-        return Prefix.isEmpty() ? Name : Prefix + QLatin1Char('/') + Name;
     }
 
     // Unlinks the files Files[From, To) of Items in the folder DirFd that may go.
