@@ -128,7 +128,8 @@ public:
 
     // Reads exactly Count bytes or raises "Stream read error".
     void ReadBuffer(void* Buffer, int64_t Count);
-    // Reads up to Count bytes; returns the number read (0 at end of file).
+    // Reads up to Count bytes; returns the number read (0 at end of file). A large file that was
+    // not in the page cache when it was opened leaves it again a few MiB behind the reader.
     int64_t Read(void* Buffer, int64_t Count);
     // Writes all Count bytes or raises "Stream write error" with the system's message.
     void WriteBuffer(const void* Buffer, int64_t Count);
@@ -151,10 +152,12 @@ public:
 private:
     void Adopt(int Fd, TMode Mode, const struct stat* Opened = nullptr);
     void Lock();
+    void DropBehind();
 
     QString FPath;
     int FHandle = -1;
     int64_t FPosition = 0;
     bool FWritable = false;
     bool FView = false;
+    int64_t FDropFrom = -1; // where read data still in the cache begins; -1: the cache is left alone
 };

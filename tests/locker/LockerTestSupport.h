@@ -14,13 +14,8 @@
 #include <QMap>
 #include <QString>
 
-#include <sys/mman.h>
 #include <sys/stat.h>
-#include <sys/vfs.h>
 #include <unistd.h>
-
-#include <fcntl.h>
-#include <vector>
 
 // Fixtures shared by the locker tests: files with given content and mode, a snapshot of a tree
 // (kind, permission bits and content digest of every item, links included and never followed), and
@@ -77,35 +72,4 @@ inline QMap<QString, QString> SnapshotTree(const QString& Root) {
         Items.insert(QDir(Root).relativeFilePath(Path), DescribeItem(Path));
     }
     return Items;
-}
-
-// The share of the file's pages in the page cache, from 0 to 1; -1 when that cannot be told, as on
-// a file system that keeps files only in memory (tmpfs), where nothing ever leaves the cache.
-inline double CachedShare(const QString& Path) {
-    const QByteArray Name = QFile::encodeName(Path);
-    struct statfs Fs;
-    if (::statfs(Name.constData(), &Fs) != 0 || Fs.f_type == 0x01021994 /* tmpfs */)
-        return -1;
-    const int Fd = ::open(Name.constData(), O_RDONLY | O_CLOEXEC);
-    if (Fd < 0)
-        return -1;
-    struct stat St;
-    double Share = -1;
-    if (::fstat(Fd, &St) == 0 && St.st_size > 0) {
-        const long Page = ::sysconf(_SC_PAGESIZE);
-        const size_t Pages = static_cast<size_t>((St.st_size + Page - 1) / Page);
-        void* Map = ::mmap(nullptr, static_cast<size_t>(St.st_size), PROT_READ, MAP_SHARED, Fd, 0);
-        if (Map != MAP_FAILED) {
-            std::vector<unsigned char> Resident(Pages);
-            if (::mincore(Map, static_cast<size_t>(St.st_size), Resident.data()) == 0) {
-                size_t Count = 0;
-                for (unsigned char R : Resident)
-                    Count += R & 1;
-                Share = static_cast<double>(Count) / static_cast<double>(Pages);
-            }
-            ::munmap(Map, static_cast<size_t>(St.st_size));
-        }
-    }
-    ::close(Fd);
-    return Share;
 }

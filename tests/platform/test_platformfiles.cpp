@@ -851,6 +851,49 @@ private slots:
         QVERIFY(MessageOf([&] { R.WriteBuffer("z", 1); }).startsWith("Stream write error. "));
     }
 
+    // A large file read from end to end leaves the page cache behind the reader when it was not
+    // cached before, and stays when it was: the user's cached files are theirs.
+    void streamReadLeavesCacheBehind_data() {
+        QTest::addColumn<bool>("CachedBefore");
+        QTest::newRow("not cached") << false;
+        QTest::newRow("cached") << true;
+    }
+    void streamReadLeavesCacheBehind() {
+        QFETCH(bool, CachedBefore);
+        const QString Path = Fresh("cache") + "/data";
+        QByteArray Data(48 * 1024 * 1024, Qt::Uninitialized);
+        for (qsizetype I = 0; I < Data.size(); ++I)
+            Data[I] = static_cast<char>((I * 7919) >> 5);
+        WriteFile(Path, Data);
+        {
+            const int Fd = ::open(Enc(Path).constData(), O_RDONLY | O_CLOEXEC);
+            QVERIFY(Fd >= 0);
+            ::fdatasync(Fd);
+            ::posix_fadvise(Fd, 0, 0, POSIX_FADV_DONTNEED);
+            ::close(Fd);
+        }
+        const double Start = CachedShare(Path);
+        if (Start < 0)
+            QSKIP("The page cache cannot be observed on this file system.");
+        if (Start > 0.1)
+            QSKIP("The file could not be put out of the page cache.");
+        if (CachedBefore)
+            QCOMPARE(ReadFile(Path), Data);
+        QByteArray Got(Data.size(), '\0');
+        {
+            TFileStream R(Path, TFileStream::TMode::OpenReadShared);
+            for (qsizetype Done = 0; Done < Got.size();)
+                Done += R.Read(Got.data() + Done, qMin<qsizetype>(4 * 1024 * 1024, Got.size() - Done));
+            QCOMPARE(R.Read(Got.data(), 1), 0);
+        }
+        QVERIFY(Got == Data);
+        const double After = CachedShare(Path);
+        if (CachedBefore)
+            QVERIFY2(After > 0.9, qPrintable(QString::number(After)));
+        else // the last few MiB read stay, and a piece under load may too
+            QVERIFY2(After < 0.5, qPrintable(QString::number(After)));
+    }
+
     void streamShortRead_data() {
         QTest::addColumn<int>("FileSize");
         QTest::addColumn<int>("Start");
