@@ -1,7 +1,8 @@
 // Locker engine throughput on generated trees: hide as the window does it (CreateVerifiedLocker into
 // a new file, which checks it behind the writer, flushed to disk and named) and ExtractLocker; and the memory the entry
 // list of a tree takes.
-// KELVARN_BENCH_COLD: every timed run starts with cold caches (see GoColdIfAsked).
+// KELVARN_BENCH_COLD: every timed run starts with cold caches, else with its input cached (see
+// SetCaches).
 // The trees are generated once per process under /tmp (or in $KELVARN_BENCH_TREES, kept for reuse,
 // which is how script/bench-engine times tar on the very same files).
 
@@ -140,10 +141,14 @@ public:
 
     // With KELVARN_BENCH_COLD set, each timed run starts with nothing of the trees in memory, as for
     // files the user has not read lately: the page cache is dropped when this process may (root),
-    // else pushed out by writing and syncing a large file.
-    void GoColdIfAsked() {
-        if (qEnvironmentVariableIsEmpty("KELVARN_BENCH_COLD"))
+    // else pushed out by writing and syncing a large file. Otherwise Input (a file, or a folder with
+    // everything below it) is read into the cache first: a file read once leaves the cache when it
+    // was not there, and the checked locker was never left in it, so warm runs would read from disk.
+    void SetCaches(const QString& Input) {
+        if (qEnvironmentVariableIsEmpty("KELVARN_BENCH_COLD")) {
+            ReadIn(Input);
             return;
+        }
         ::sync();
         const int Fd = ::open("/proc/sys/vm/drop_caches", O_WRONLY | O_CLOEXEC);
         const bool Dropped = Fd >= 0 && ::write(Fd, "3", 1) == 1;
@@ -173,6 +178,21 @@ public:
         const QString Target = Trash + QStringLiteral("/%1-%2").arg(::getpid()).arg(++FDiscarded);
         if (!QDir().rename(Path, Target))
             QDir(Path).removeRecursively();
+    }
+
+    void ReadIn(const QString& Path) {
+        if (QFileInfo(Path).isDir()) {
+            const auto Items = QDir(Path).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+            for (const QFileInfo& Item : Items)
+                ReadIn(Item.filePath());
+            return;
+        }
+        const int Fd = ::open(QFile::encodeName(Path).constData(), O_RDONLY | O_CLOEXEC);
+        if (Fd < 0)
+            return;
+        while (::read(Fd, FBuffer.data(), FBuffer.size()) > 0) {
+        }
+        ::close(Fd);
     }
 
     ~TBenchTrees() {
@@ -304,7 +324,7 @@ void BM_Hide(benchmark::State& State, TTree Tree) {
     double CreateTotal = 0, FlushTotal = 0, PeakRss = 0;
     for (auto _ : State) {
         Trees.PrewarmWrites(Bytes);
-        Trees.GoColdIfAsked();
+        Trees.SetCaches(Source);
         ResetPeakRss();
         const auto T0 = TClock::now();
         const TDirHandle Folder = TDirHandle::Open(Trees.Base(), true);
@@ -373,7 +393,7 @@ void BM_Extract(benchmark::State& State, TTree Tree) {
     for (auto _ : State) {
         Trees.Discard(Dest);
         Trees.PrewarmWrites(Bytes);
-        Trees.GoColdIfAsked();
+        Trees.SetCaches(Locker);
         ResetPeakRss();
         const auto T0 = TClock::now();
         const TLockerResult Result = ExtractLocker(Locker, Dest, BenchPassword);
@@ -399,7 +419,7 @@ void BM_Open(benchmark::State& State, TTree Tree, bool RightSecret) {
     const int64_t Bytes = QFileInfo(Locker).size();
     const QString Dest = Trees.Base() + QStringLiteral("/wrong-run");
     for (auto _ : State) {
-        Trees.GoColdIfAsked();
+        Trees.SetCaches(Locker);
         const auto T0 = TClock::now();
         bool Expected = false;
         QString Message;
