@@ -36,11 +36,18 @@ mode_t ModeOf(const QString& Path) {
     return St.st_mode & 07777;
 }
 
-mode_t CurrentUmask() {
-    const mode_t Mask = ::umask(0);
-    ::umask(Mask);
-    return Mask;
-}
+// A umask of the test's choosing for a scope: the usual 022 takes nothing away from modes such as
+// 0640, so it could not show whether a new file's mode honours the umask at all.
+class TScopedUmask {
+public:
+    explicit TScopedUmask(mode_t Mask) : FOld(::umask(Mask)) {}
+    ~TScopedUmask() { ::umask(FOld); }
+    TScopedUmask(const TScopedUmask&) = delete;
+    TScopedUmask& operator=(const TScopedUmask&) = delete;
+
+private:
+    mode_t FOld;
+};
 
 ino_t InodeOf(const QString& Path) {
     struct stat St;
@@ -298,7 +305,10 @@ private slots:
             WriteFile(List, Before, 0604);
         const ino_t InodeBefore = InodeOf(List);
 
-        QVERIFY(Fs::SetFileAttributes(Path, Hide ? Attr::Hidden : 0u));
+        {
+            const TScopedUmask Mask(027);
+            QVERIFY(Fs::SetFileAttributes(Path, Hide ? Attr::Hidden : 0u));
+        }
 
         QCOMPARE((Fs::GetFileAttributes(Path) & Attr::Hidden) != 0, Hide);
         QCOMPARE(ModeOf(Path), mode_t(0640)); // hidden alone leaves the permissions be
@@ -308,7 +318,7 @@ private slots:
         } else {
             QCOMPARE(ReadFile(List), After);
             if (Before.isNull())
-                QCOMPARE(ModeOf(List), mode_t(0666) & ~CurrentUmask()); // as any new file
+                QCOMPARE(ModeOf(List), mode_t(0640)); // as any new file: 0666 less the umask
             else
                 QCOMPARE(ModeOf(List), mode_t(0604)); // the old list's mode travels to the new one
             // Nothing changed: the list was not rewritten; changed: replaced by rename, not in place.
@@ -786,8 +796,11 @@ private slots:
             QCOMPARE(S.Size(), 0);
         }
         QCOMPARE(ReadFile(Path), QByteArray());
-        { TFileStream S(Base + "/custom", TFileStream::TMode::CreateExclusive, 06640); }
-        QCOMPARE(ModeOf(Base + "/custom"), mode_t(0640) & ~mode_t(::umask(::umask(0))));
+        {
+            const TScopedUmask Mask(004);
+            TFileStream S(Base + "/custom", TFileStream::TMode::CreateExclusive, 06644);
+        }
+        QCOMPARE(ModeOf(Base + "/custom"), mode_t(0640)); // what was asked, less the umask and set-id bits
         QCOMPARE(MessageOf([&] { TFileStream S(Base + "/missing", TFileStream::TMode::OpenReadShared); }),
                  QStringLiteral("Cannot open file \"%1/missing\". %2").arg(Base, SystemErrorText(ENOENT)));
         QCOMPARE(MessageOf([&] { TFileStream S(Base + "/missing", TFileStream::TMode::OpenReadWrite); }),
